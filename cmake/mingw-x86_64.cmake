@@ -1,0 +1,6 @@
+# The same sources built for 64-bit Windows. Used to run the Windows tests under a
+# 64-bit-only Wine on hosts that cannot execute 32-bit processes.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(TOOLCHAIN_PREFIX x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

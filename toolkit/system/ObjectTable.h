@@ -1,0 +1,47 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// Numbered objects. A caller-chosen number names the record in slot `number`; -1 asks the
+// registry to choose one. Chosen numbers start at AutoNumberBase, so they never fall among slot
+// indexes, and they are looked up in the table's own list: a forged or stale number finds nothing.
+constexpr int32_t AutoNumber = -1;
+constexpr int32_t AutoNumberBase = 0x40000000;     // fixed numbers at or above this are refused
+
+// Doubly linked list node; the payload follows the header. Callers hold payload addresses.
+struct ListNode {
+    ListNode* next;
+    ListNode* previous;
+    int32_t tag;                                   // the chosen number, for registry records
+    int32_t reserved;
+};
+
+using ReleaseProc = void (*)(int32_t number);
+
+struct ObjectTable {
+    int32_t recordSize;
+    int32_t growthStep;
+    int32_t slotCount;
+    ListNode* automatic;                           // newest first
+    ReleaseProc release;
+    int32_t iterationSlot;
+    ListNode* iterationNode;
+    uint8_t* slots;
+    int32_t nextAutoNumber;                        // next number to hand out for -1
+};
+
+ObjectTable* ObjectTableCreate(int32_t recordSize, int32_t step, ReleaseProc release);
+// The zero-filled record in which to build an object under `number`; an object already there
+// is released first. `chosen` (may be null) receives the number used. Null when the number is
+// not an object number (negative other than -1, or at/above AutoNumberBase) or memory ran out.
+void* ObjectTableClaim(ObjectTable* table, int32_t number, int32_t* chosen = nullptr);
+void* ObjectTableGet(ObjectTable* table, int32_t number);    // null when no object exists
+void ObjectTableRemove(ObjectTable* table, int32_t number);
+void ObjectTableFirst(ObjectTable* table);
+void* ObjectTableNext(ObjectTable* table, int32_t* number);  // null at the end
+void ObjectTableReleaseAll(ObjectTable* table);
+
+void* ListInsert(ListNode** list, size_t payloadSize);       // zero-filled payload, at the front
+void ListRemove(ListNode** list, void* payload);
+void* ListContains(ListNode* list, void* payload);           // payload, or null
+ListNode* ListNodeOf(void* payload);
