@@ -1,0 +1,265 @@
+// The header walks that stand between untrusted bytes and the system's decoders. Natively these
+// run under AddressSanitizer, so a read past the data fails the test even when the walk
+// happens to answer correctly.
+#include "toolkit/media/BmpParse.h"
+#include "toolkit/media/IcoParse.h"
+#include "toolkit/media/RiffParse.h"
+#include "tests/media/MediaFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <random>
+
+namespace {
+
+// A heap copy of exactly `b.size()` bytes, so that any read past the end is caught.
+std::unique_ptr<uint8_t[]> Exact(const Bytes& b) {
+    std::unique_ptr<uint8_t[]> p(new uint8_t[b.size() ? b.size() : 1]);
+    if (!b.empty()) std::memcpy(p.get(), b.data(), b.size());
+    return p;
+}
+
+Bytes Samples(size_t n) {
+    Bytes s(n);
+    for (size_t i = 0; i < n; ++i) s[i] = static_cast<uint8_t>(128 + (i % 7) * 9);
+    return s;
+}
+
+struct Mutation {
+    const char* what;
+    std::function<void(Bytes&)> apply;
+    bool accepted;
+};
+
+TEST(RiffFindWave, FindsTheSamplesAfterOtherChunks) {
+    Bytes wave = MakeWave(Samples(100), 22050, {{"LIST", Bytes(6, 'x')}, {"fact", Bytes(4, 0)}});
+    auto copy = Exact(wave);
+    WaveLayout l{};
+    ASSERT_TRUE(RiffFindWave(copy.get(), wave.size(), &l));
+    EXPECT_EQ(l.formatOffset, 20u);
+    EXPECT_EQ(l.formatSize, 16u);
+    EXPECT_EQ(l.dataSize, 100u);
+    EXPECT_EQ(l.dataOffset, wave.size() - 100);
+}
+
+TEST(RiffFindWave, RejectsFilesThatLieOrEndEarly) {
+    const Mutation cases[] = {
+        {"as made", [](Bytes&) {}, true},
+        {"not RIFF", [](Bytes& b) { b[0] = 'X'; }, false},
+        {"first chunk not fmt", [](Bytes& b) { b[12] = 'L'; }, false},
+        {"fmt shorter than PCM", [](Bytes& b) { Put32(b, 16, 14); }, false},
+        {"fmt runs past the end", [](Bytes& b) { Put32(b, 16, 0xFFFFFFF0); }, false},
+        {"data runs past the end", [](Bytes& b) { Put32(b, 40, 101); }, false},
+        {"data size wraps", [](Bytes& b) { Put32(b, 40, 0xFFFFFFFF); }, false},
+        {"no data chunk", [](Bytes& b) { b[36] = 'D'; }, false},
+        {"empty data", [](Bytes& b) { Put32(b, 40, 0); }, false},
+        {"cut short", [](Bytes& b) { b.resize(b.size() - 1); }, false},
+        {"header only", [](Bytes& b) { b.resize(12); }, false},
+        {"empty", [](Bytes& b) { b.clear(); }, false},
+        {"RIFF size ends before data", [](Bytes& b) { Put32(b, 4, 40); }, false},
+        {"RIFF size ends inside samples", [](Bytes& b) { Put32(b, 4, b.size() - 9); }, false},
+        {"trailing bytes beyond RIFF size", [](Bytes& b) { b.resize(b.size() + 50, 0xEE); }, true},
+        {"non-PCM whose cbSize overruns fmt",
+         [](Bytes& b) {
+             // An 18-byte format block claiming 40 extra bytes.
+             Bytes fmt(18, 0);
+             Put16(fmt, 0, 2);
+             Put16(fmt, 16, 40);
+             b.erase(b.begin() + 20, b.begin() + 36);
+             b.insert(b.begin() + 20, fmt.begin(), fmt.end());
+             Put32(b, 16, 18);
+             Put32(b, 4, b.size() - 8);
+         },
+         false},
+    };
+    for (const Mutation& c : cases) {
+        Bytes wave = MakeWave(Samples(100));
+        c.apply(wave);
+        auto copy = Exact(wave);
+        WaveLayout l{};
+        EXPECT_EQ(RiffFindWave(copy.get(), wave.size(), &l), c.accepted) << c.what;
+    }
+    WaveLayout l{};
+    EXPECT_FALSE(RiffFindWave(nullptr, 100, &l));
+}
+
+// A chunk walk over a long run of tiny chunks ends at the declared end rather than looping.
+TEST(RiffFindWave, WalksManyChunksAndStopsAtTheEnd) {
+    std::vector<std::pair<std::string, Bytes>> junk(2000, {"junk", Bytes()});
+    Bytes wave = MakeWave(Samples(10), 22050, junk);
+    WaveLayout l{};
+    EXPECT_TRUE(RiffFindWave(wave.data(), wave.size(), &l));
+    wave.resize(wave.size() - 18);  // drop the data chunk
+    Put32(wave, 4, wave.size() - 8);
+    auto copy = Exact(wave);
+    EXPECT_FALSE(RiffFindWave(copy.get(), wave.size(), &l));
+}
+
+Bytes Bmp8(int32_t w, int32_t h) {
+    return MakeBmp(w, h, 8, std::vector<uint32_t>(256, 0x00112233),
+                   [](int32_t x, int32_t r) { return static_cast<uint32_t>(x + r); });
+}
+
+TEST(BmpInspect, RaisesLowDepthsTo24AndKeepsTheRest) {
+    struct Case { uint32_t bits; uint16_t target; };
+    for (Case c : {Case{8, 24}, Case{24, 24}, Case{32, 32}}) {
+        Bytes bmp = MakeBmp(5, 3, c.bits, c.bits == 8 ? std::vector<uint32_t>(256) : std::vector<uint32_t>{},
+                            [](int32_t, int32_t) { return 0u; });
+        auto copy = Exact(bmp);
+        BmpLayout l{};
+        ASSERT_TRUE(BmpInspect(copy.get(), bmp.size(), &l)) << c.bits;
+        EXPECT_EQ(l.targetBits, c.target);
+        EXPECT_EQ(l.width, 5);
+        EXPECT_EQ(l.height, 3);
+        EXPECT_EQ(l.infoOffset, 14u);
+        EXPECT_EQ(l.pixelOffset, bmp.size() - RowStride(5, c.bits) * 3);
+    }
+}
+
+TEST(BmpInspect, RejectsHeadersThatReachPastTheData) {
+    const Mutation cases[] = {
+        {"as made", [](Bytes&) {}, true},
+        {"top-down rows", [](Bytes& b) { Put32(b, 22, static_cast<uint32_t>(-4)); }, true},
+        {"not BM", [](Bytes& b) { b[1] = 'A'; }, false},
+        {"core header", [](Bytes& b) { Put32(b, 14, 12); }, false},
+        {"header longer than file", [](Bytes& b) { Put32(b, 14, 0x7FFFFFFF); }, false},
+        {"zero width", [](Bytes& b) { Put32(b, 18, 0); }, false},
+        {"negative width", [](Bytes& b) { Put32(b, 18, static_cast<uint32_t>(-7)); }, false},
+        {"zero height", [](Bytes& b) { Put32(b, 22, 0); }, false},
+        {"most negative height", [](Bytes& b) { Put32(b, 22, 0x80000000u); }, false},
+        {"huge width", [](Bytes& b) { Put32(b, 18, 0x7FFFFFFF); }, false},
+        {"taller than the rows", [](Bytes& b) { Put32(b, 22, 5); }, false},
+        {"pixel offset past the end", [](Bytes& b) { Put32(b, 10, static_cast<uint32_t>(b.size())); }, false},
+        {"pixel offset wraps", [](Bytes& b) { Put32(b, 10, 0xFFFFFFF0); }, false},
+        {"colour table past the end", [](Bytes& b) { Put32(b, 46, 0x40000000); }, false},
+        {"unknown depth", [](Bytes& b) { Put16(b, 28, 7); }, false},
+        {"embedded JPEG", [](Bytes& b) { Put32(b, 30, 4); }, false},
+        {"bit fields on 8 bits", [](Bytes& b) { Put32(b, 30, 3); }, false},
+        {"RLE without a size", [](Bytes& b) { Put32(b, 30, 1); }, false},
+        {"RLE inside the data", [](Bytes& b) { Put32(b, 30, 1); Put32(b, 34, 8); }, true},
+        {"RLE past the end", [](Bytes& b) { Put32(b, 30, 1); Put32(b, 34, 9999); }, false},
+        {"cut inside the rows", [](Bytes& b) { b.resize(b.size() - 1); }, false},
+        {"cut inside the header", [](Bytes& b) { b.resize(30); }, false},
+        {"signature only", [](Bytes& b) { b.resize(2); }, false},
+    };
+    for (const Mutation& c : cases) {
+        Bytes bmp = Bmp8(6, 4);
+        c.apply(bmp);
+        auto copy = Exact(bmp);
+        BmpLayout l{};
+        EXPECT_EQ(BmpInspect(copy.get(), bmp.size(), &l), c.accepted) << c.what;
+    }
+    BmpLayout l{};
+    EXPECT_FALSE(BmpInspect(nullptr, 100, &l));
+}
+
+TEST(PixelsHaveAlpha, LooksOnlyAtAlphaBytesWithinTheWidth) {
+    // Two rows of three pixels, rows padded to 16 bytes; the padding holds non-zero bytes.
+    uint8_t pixels[32];
+    std::memset(pixels, 0x7F, sizeof pixels);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x) pixels[y * 16 + x * 4 + 3] = 0;
+    EXPECT_FALSE(PixelsHaveAlpha(pixels, 3, 2, 16));
+    PixelsMakeOpaque(pixels, 3, 2, 16);
+    EXPECT_TRUE(PixelsHaveAlpha(pixels, 3, 2, 16));
+    EXPECT_EQ(pixels[12 + 3], 0x7F) << "padding untouched";
+    EXPECT_EQ(pixels[16 + 2 * 4 + 3], 0xFF);
+    EXPECT_EQ(pixels[16 + 2 * 4 + 2], 0x7F) << "colour untouched";
+}
+
+Bytes Icon32(uint8_t size) {
+    return MakeIconImage(size, 32, [](int32_t, int32_t) { return 0xFF0000FFu; });
+}
+Bytes Icon8(uint8_t size) {
+    return MakeIconImage(size, 8, [](int32_t, int32_t) { return 0u; });
+}
+
+TEST(IcoChooseImage, PicksTheDeepestImageOfTheFirstSize) {
+    struct Case {
+        const char* what;
+        std::vector<IconEntry> entries;
+        size_t want;  // index of the entry expected
+    };
+    const Case cases[] = {
+        {"one entry", {{16, 16, 32, Icon32(16)}}, 0},
+        {"deeper later entry of the same size", {{16, 16, 8, Icon8(16)}, {16, 16, 32, Icon32(16)}}, 1},
+        {"larger later entry never wins", {{16, 16, 8, Icon8(16)}, {32, 32, 32, Icon32(32)}}, 0},
+        {"ties keep the earlier entry", {{16, 16, 32, Icon32(16)}, {16, 16, 32, Icon32(16)}}, 0},
+        {"shallower later entry", {{16, 16, 32, Icon32(16)}, {16, 16, 8, Icon8(16)}}, 0},
+    };
+    for (const Case& c : cases) {
+        Bytes ico = MakeIco(c.entries);
+        auto copy = Exact(ico);
+        IcoImage image{};
+        ASSERT_TRUE(IcoChooseImage(copy.get(), ico.size(), &image)) << c.what;
+        size_t offset = 6 + 16 * c.entries.size();
+        for (size_t i = 0; i < c.want; ++i) offset += c.entries[i].image.size();
+        EXPECT_EQ(image.offset, offset) << c.what;
+        EXPECT_EQ(image.size, c.entries[c.want].image.size()) << c.what;
+        EXPECT_EQ(image.width, c.entries[c.want].width) << c.what;
+        EXPECT_EQ(image.height, c.entries[c.want].height) << c.what;
+        EXPECT_EQ(image.bitCount, c.entries[c.want].bits) << c.what;
+    }
+}
+
+TEST(IcoChooseImage, RejectsCursorsAndDirectoriesThatLie) {
+    const Mutation cases[] = {
+        {"as made", [](Bytes&) {}, true},
+        {"cursor", [](Bytes& b) { Put16(b, 2, 2); }, false},
+        {"reserved set", [](Bytes& b) { Put16(b, 0, 1); }, false},
+        {"no entries", [](Bytes& b) { Put16(b, 4, 0); }, false},
+        {"more entries than the file holds", [](Bytes& b) { Put16(b, 4, 0xFFFF); }, false},
+        {"image offset past the end", [](Bytes& b) { Put32(b, 18, static_cast<uint32_t>(b.size())); }, false},
+        {"image size past the end", [](Bytes& b) { Put32(b, 14, 1129); }, false},
+        {"image offset wraps", [](Bytes& b) { Put32(b, 18, 0xFFFFFFFF); }, false},
+        {"empty image", [](Bytes& b) { Put32(b, 14, 0); }, false},
+        {"image size too small for its rows", [](Bytes& b) { Put32(b, 14, 1000); }, false},
+        {"image taller than its rows", [](Bytes& b) { Put32(b, 30, 64); }, false},
+        {"image width negative", [](Bytes& b) { Put32(b, 26, static_cast<uint32_t>(-16)); }, false},
+        {"image header too short", [](Bytes& b) { Put32(b, 22, 12); }, false},
+        {"compressed image", [](Bytes& b) { Put32(b, 38, 1); }, false},
+        {"cut short", [](Bytes& b) { b.resize(b.size() - 1); }, false},
+        {"directory only", [](Bytes& b) { b.resize(6); }, false},
+        {"too short for a directory", [](Bytes& b) { b.resize(5); }, false},
+    };
+    for (const Mutation& c : cases) {
+        Bytes ico = MakeIco({{16, 16, 32, Icon32(16)}});
+        c.apply(ico);
+        auto copy = Exact(ico);
+        IcoImage image{};
+        EXPECT_EQ(IcoChooseImage(copy.get(), ico.size(), &image), c.accepted) << c.what;
+    }
+    IcoImage image{};
+    EXPECT_FALSE(IcoChooseImage(nullptr, 1150, &image));
+}
+
+// Random damage to valid files never makes a walk read outside the data (the sanitizer
+// watches) and never yields a layout that points outside it.
+TEST(MediaParse, SurviveRandomDamage) {
+    std::mt19937 random(1234);
+    const Bytes originals[] = {MakeWave(Samples(64), 22050, {{"LIST", Bytes(5, 1)}}), Bmp8(7, 5),
+                               MakeIco({{16, 16, 8, Icon8(16)}, {16, 16, 32, Icon32(16)}})};
+    for (int round = 0; round < 3000; ++round) {
+        Bytes b = originals[round % 3];
+        for (int k = 0; k < 1 + round % 4; ++k) b[random() % b.size()] = static_cast<uint8_t>(random());
+        if (round % 5 == 0) b.resize(random() % b.size());
+        auto copy = Exact(b);
+        WaveLayout w{};
+        if (RiffFindWave(copy.get(), b.size(), &w)) {
+            EXPECT_LE(w.dataOffset + w.dataSize, b.size());
+            EXPECT_LE(w.formatOffset + w.formatSize, b.size());
+        }
+        BmpLayout m{};
+        if (BmpInspect(copy.get(), b.size(), &m)) {
+            EXPECT_LT(m.pixelOffset, b.size());
+        }
+        IcoImage i{};
+        if (IcoChooseImage(copy.get(), b.size(), &i)) {
+            EXPECT_LE(i.offset + i.size, b.size());
+        }
+    }
+}
+
+}  // namespace
