@@ -1,0 +1,208 @@
+#include "toolkit/text/Str.h"
+
+#include <cstring>
+
+#include "toolkit/system/Heap.h"
+#include "toolkit/text/Scratch.h"
+
+namespace {
+// Room for the sign and digits of any value of each width.
+constexpr int32_t Int32TextRoom = 32;
+constexpr int32_t Int64TextRoom = 64;
+constexpr char Int32MinText[] = "-2147483648";
+}  // namespace
+
+static int32_t LengthOf(const char* text) {
+    if (!text)
+        return 0;
+    size_t len = std::strlen(text);
+    return len > INT32_MAX ? INT32_MAX : static_cast<int32_t>(len);
+}
+
+// First occurrence of needle[0..n) in hay[0..len), or null. The first byte is found with
+// memchr, which is where nearly all the time of the page scan goes.
+static const char* FindBytes(const char* hay, size_t len, const char* needle, size_t n) {
+    if (n == 0 || n > len)
+        return nullptr;
+    const char* last = hay + (len - n);
+    const char first = needle[0];
+    for (const char* at = hay; at <= last; ++at) {
+        at = static_cast<const char*>(std::memchr(at, first, static_cast<size_t>(last - at) + 1));
+        if (!at)
+            return nullptr;
+        if (std::memcmp(at + 1, needle + 1, n - 1) == 0)
+            return at;
+    }
+    return nullptr;
+}
+
+int32_t StrLen(const char* text) { return LengthOf(text); }
+
+int32_t StrFind(const char* text, const char* needle, int32_t start) {
+    int32_t len = LengthOf(text);
+    int32_t n = LengthOf(needle);
+    if (len == 0 || n == 0)
+        return 0;
+    if (start < 1)
+        start = 1;
+    if (start > len)
+        return 0;
+    const char* at = FindBytes(text + start - 1, static_cast<size_t>(len - start + 1), needle,
+                               static_cast<size_t>(n));
+    return at ? static_cast<int32_t>(at - text) + 1 : 0;
+}
+
+// StrLeft and StrRight: n bytes from `from` on, clamped to the text.
+static char* CopyPart(const char* text, int32_t n, bool fromRight, int32_t pos) {
+    int32_t len = LengthOf(text);
+    if (n < 0)
+        n = 0;
+    if (n > len)
+        n = len;
+    // The reservation may move the area, and with it a text that lies there.
+    int32_t offset = ScratchOffsetOf(text);
+    char* dst = ScratchReserve(n, pos);
+    if (!dst)
+        return ScratchEmptyAt(pos);
+    if (offset)
+        text = ScratchPointerAt(offset);
+    if (n > 0)
+        std::memmove(dst, fromRight ? text + (len - n) : text, static_cast<size_t>(n));
+    dst[n] = 0;
+    return dst;
+}
+
+char* StrLeft(const char* text, int32_t n, int32_t pos) { return CopyPart(text, n, false, pos); }
+
+char* StrRight(const char* text, int32_t n, int32_t pos) { return CopyPart(text, n, true, pos); }
+
+// Copies [text, text + len) to dst leaving out every occurrence of needle, in one pass. dst
+// may be text itself or lie below it: the write position never passes the read position, and
+// memmove takes the overlap.
+static int32_t RemoveInto(char* dst, const char* text, int32_t len, const char* needle, int32_t n) {
+    const char* read = text;
+    const char* stop = text + len;
+    char* write = dst;
+    while (read < stop) {
+        const char* hit = FindBytes(read, static_cast<size_t>(stop - read), needle,
+                                    static_cast<size_t>(n));
+        const char* keepEnd = hit ? hit : stop;
+        size_t keep = static_cast<size_t>(keepEnd - read);
+        if (write != read)
+            std::memmove(write, read, keep);
+        write += keep;
+        read = hit ? hit + n : stop;
+    }
+    return static_cast<int32_t>(write - dst);
+}
+
+char* StrRemove(const char* text, const char* needle, int32_t pos) {
+    int32_t len = LengthOf(text);
+    int32_t n = LengthOf(needle);
+    int32_t textOffset = ScratchOffsetOf(text);
+    int32_t needleOffset = ScratchOffsetOf(needle);
+    char* dst = ScratchReserve(len, pos);
+    if (!dst)
+        return ScratchEmptyAt(pos);
+    if (textOffset)
+        text = ScratchPointerAt(textOffset);
+    if (needleOffset)
+        needle = ScratchPointerAt(needleOffset);
+    if (len == 0)
+        return ScratchEmptyAt(pos);
+    // The result is written over the area from pos on, which may be where a needle built
+    // in the area lies; a private copy keeps it intact.
+    char* needleCopy = nullptr;
+    if (needleOffset && n > 0) {
+        needleCopy = static_cast<char*>(PrivateAllocRaw(static_cast<size_t>(n) + 1));
+        if (needleCopy) {
+            std::memcpy(needleCopy, needle, static_cast<size_t>(n) + 1);
+            needle = needleCopy;
+        } else if (needleOffset - 1 + n >= pos) {
+            return ScratchEmptyAt(pos);
+        }
+    }
+    int32_t kept = n > 0 ? RemoveInto(dst, text, len, needle, n) : len;
+    if (n == 0)
+        std::memmove(dst, text, static_cast<size_t>(len));
+    PrivateFree(needleCopy);
+    ScratchRelease(len - kept);
+    dst[kept] = 0;
+    return dst;
+}
+
+int32_t StrCount(const char* text, const char* needle) {
+    int32_t len = LengthOf(text);
+    int32_t n = LengthOf(needle);
+    if (len == 0 || n == 0)
+        return 0;
+    int32_t count = 0;
+    const char* read = text;
+    const char* stop = text + len;
+    while (const char* hit = FindBytes(read, static_cast<size_t>(stop - read), needle,
+                                       static_cast<size_t>(n))) {
+        ++count;
+        read = hit + n;
+    }
+    return count;
+}
+
+// Digits of magnitude, most significant first, into out (room for 20); returns their count.
+static int32_t DecimalDigits(uint64_t magnitude, char* out) {
+    char reversed[20];
+    int32_t count = 0;
+    do {
+        reversed[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    for (int32_t i = 0; i < count; ++i)
+        out[i] = reversed[count - 1 - i];
+    return count;
+}
+
+// Writes sign and digits into a reservation of `room` bytes and hands back the surplus.
+static char* IntText(bool negative, uint64_t magnitude, int32_t room, int32_t pos) {
+    char* dst = ScratchReserve(room, pos);
+    if (!dst)
+        return ScratchEmptyAt(pos);
+    int32_t len = 0;
+    if (negative)
+        dst[len++] = '-';
+    len += DecimalDigits(magnitude, dst + len);
+    ScratchRelease(room - len);
+    dst[len] = 0;
+    return dst;
+}
+
+// The 32-bit path covers every value the application passes (counters widened with their
+// sign); the smallest one has no 32-bit magnitude and is written as it stands.
+static char* Int32Text(int32_t value, int32_t pos) {
+    if (value == INT32_MIN) {
+        char* dst = ScratchReserve(Int32TextRoom, pos);
+        if (!dst)
+            return ScratchEmptyAt(pos);
+        constexpr int32_t len = sizeof Int32MinText - 1;
+        std::memcpy(dst, Int32MinText, len);
+        ScratchRelease(Int32TextRoom - len);
+        dst[len] = 0;
+        return dst;
+    }
+    bool negative = value < 0;
+    uint32_t magnitude = negative ? static_cast<uint32_t>(-value) : static_cast<uint32_t>(value);
+    return IntText(negative, magnitude, Int32TextRoom, pos);
+}
+
+// Negating in unsigned arithmetic covers the smallest 64-bit value as well.
+static char* Int64Text(int64_t value, int32_t pos) {
+    bool negative = value < 0;
+    uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    return IntText(negative, magnitude, Int64TextRoom, pos);
+}
+
+char* StrFromInt(int64_t value, int32_t pos) {
+    if (value >= INT32_MIN && value <= INT32_MAX)
+        return Int32Text(static_cast<int32_t>(value), pos);
+    return Int64Text(value, pos);
+}
+
+bool StrEqual(const char* a, const char* b) { return std::strcmp(a ? a : "", b ? b : "") == 0; }
