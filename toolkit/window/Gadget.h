@@ -11,6 +11,21 @@ intptr_t ListBoxCreate(int32_t number, int32_t x, int32_t y, int32_t width, int3
 void GadgetSetText(int32_t number, const char* text);          // any thread
 void GadgetClearItems(int32_t number);                         // any thread
 int32_t GadgetAddItem(int32_t number, int32_t position, const char* text);  // -1 appends; any thread
+// The kinds' other operations. A gadget that lacks one does nothing and answers 0, -1 where -1
+// means "none" (states, colours), or the empty text; texts are new texts in the scratch area.
+int32_t GadgetGetState(int32_t number);                        // list box: selected item, -1 none
+void GadgetSetState(int32_t number, int32_t state);
+char* GadgetGetText(int32_t number);                           // list box: selected item's text
+void GadgetRemoveItem(int32_t number, int32_t position);
+int32_t GadgetCountItems(int32_t number);
+int32_t GadgetGetItemState(int32_t number, int32_t position);
+void GadgetSetItemState(int32_t number, int32_t position, int32_t state);
+char* GadgetGetItemText(int32_t number, int32_t position);      // any thread
+int32_t GadgetSetItemText(int32_t number, int32_t position, const char* text);  // -1 on failure
+void GadgetSetColour(int32_t number, int32_t type, COLORREF colour);  // 1 text, 2 back; -1 default
+COLORREF GadgetGetColour(int32_t number, int32_t type);
+void GadgetSetItemData(int32_t number, int32_t position, intptr_t value);
+intptr_t GadgetGetItemData(int32_t number, int32_t position);
 HWND GadgetParentSet(HWND window);                             // returns the previous parent
 LRESULT CALLBACK GadgetProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 void GadgetPostEvent(HWND control, int32_t type);
