@@ -1,0 +1,570 @@
+#!/usr/bin/env python3
+"""A local phpBB2-shaped forum for the watcher's demo and its end-to-end tests.
+
+GET /phpBB2/   the forum index, Windows-1251, with the headers a phpBB2 board sends
+GET /          a small home page (what the tray's double-click opens)
+GET /control   the current state and the request log, as JSON
+POST /control  a JSON object whose keys change the state (see State.update); answers the new state
+
+Standard library only. Prints "listening on http://HOST:PORT/" once it accepts connections, so a
+test can start it with --port 0 and read the port it got. SIGTERM and SIGINT stop it promptly,
+also while a deliberately slow answer is waiting.
+"""
+import argparse
+import html
+import json
+import random
+import signal
+import sys
+import threading
+import time
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+INDEX_PATH = "/phpBB2/"
+ENCODING = "cp1251"
+
+# What a phpBB2 board sends with every page: the watcher must cope with a page that forbids caching.
+PAGE_HEADERS = [
+    ("Content-Type", "text/html; charset=windows-1251"),
+    ("Cache-Control", "private, pre-check=0, post-check=0, max-age=0"),
+    ("Expires", "0"),
+    ("Pragma", "no-cache"),
+]
+
+USER_KINDS = ("normal", "admin", "hidden")
+# What the index answers with; "drop" closes the connection without any answer, which the
+# watcher's download reports as a failure.
+BODIES = ("page", "notfound", "garbage", "empty", "drop")
+
+DEFAULT_USERS = [
+    {"name": "admin", "id": 2, "kind": "admin"},
+    {"name": "Сергей", "id": 57, "kind": "normal"},
+    {"name": "mike_k", "id": 118, "kind": "normal"},
+]
+
+FORUMS = [
+    ("Общие вопросы", [
+        ("Новости форума", "Объявления администрации, изменения правил и работы форума"),
+        ("Знакомство", "Расскажите о себе: откуда вы и чем занимаетесь"),
+        ("Обо всём", "Разговоры на любые темы, не подходящие для других разделов"),
+        ("Предложения и замечания", "Что улучшить на форуме; сообщения об ошибках"),
+    ]),
+    ("Техника", [
+        ("Компьютеры", "Сборка, модернизация и ремонт; выбор комплектующих"),
+        ("Программы", "Установка и настройка программ, вопросы по Windows"),
+        ("Сети и интернет", "Подключение, модемы, локальные сети, провайдеры"),
+        ("Программирование", "C++, Delphi, PHP и всё, что компилируется или интерпретируется"),
+        ("Железо своими руками", "Паяльник, схемы, доработки и самоделки"),
+    ]),
+    ("Увлечения", [
+        ("Фотография", "Фотоаппараты, объективы, обработка снимков"),
+        ("Путешествия", "Маршруты, отчёты о поездках, советы"),
+        ("Музыка", "Что слушаем, на чём играем"),
+        ("Книги и кино", "Обсуждение прочитанного и просмотренного"),
+        ("Спорт", "Футбол, хоккей, лыжи, велосипед"),
+    ]),
+    ("Дом и семья", [
+        ("Дети", "Воспитание, школа, кружки и секции"),
+        ("Кулинария", "Рецепты, кухонная техника, застолья"),
+        ("Ремонт и строительство", "Квартира, дача, материалы и инструменты"),
+        ("Сад и огород", "Рассада, урожай, борьба с вредителями"),
+        ("Здоровье", "Врачи, лекарства, образ жизни"),
+        ("Домашние животные", "Кошки, собаки, рыбки и все остальные"),
+    ]),
+    ("Автомобили", [
+        ("Отечественные", "ВАЗ, ГАЗ, УАЗ и прочие"),
+        ("Иномарки", "Выбор, покупка, обслуживание"),
+        ("Ремонт своими руками", "Гаражные истории и советы"),
+        ("Дороги и ГИБДД", "Пробки, штрафы, правила"),
+    ]),
+    ("Город", [
+        ("Новости города", "Что происходит вокруг"),
+        ("Работа", "Вакансии и резюме"),
+        ("Недвижимость", "Квартиры, комнаты, аренда"),
+        ("Куда пойти", "Театры, концерты, выставки, кафе"),
+    ]),
+    ("Барахолка", [
+        ("Продам", "Объявления о продаже, с ценой и городом"),
+        ("Куплю", "Ищу, куплю, обменяю"),
+        ("Отдам даром", "Вещи, которые нужны кому-то больше, чем вам"),
+    ]),
+]
+
+AUTHORS = ["Сергей", "mike_k", "Ольга", "admin", "Dimon", "Наталья", "vova77", "Гость"]
+MONTHS = ["Янв", "Фев", "Мар", "Апр", "Май", "Июн", "Июл", "Авг", "Сен", "Окт", "Ноя", "Дек"]
+
+
+class State:
+    """Everything a test can set; guarded by one lock since every request runs on its own thread."""
+
+    def __init__(self):
+        self.lock = threading.Lock()
+        self.stopping = threading.Event()
+        self.total = "12345"
+        self.users = [dict(u) for u in DEFAULT_USERS]
+        self.users_first = False    # the users line before the total line
+        self.total_bold = True      # False: the total line lost its bold run
+        self.delay = 0.0            # seconds to wait before answering the index
+        self.status = 200
+        self.body = "page"          # "page", "notfound", "garbage", "empty" or "drop"
+        self.requests = []          # one record per index request, in arrival order
+        self.in_flight = 0
+        self.max_in_flight = 0
+
+    def update(self, changes):
+        """Applies a JSON object of changes; raises ValueError naming what is wrong."""
+        checks = {
+            "total": lambda v: isinstance(v, str),
+            "users": lambda v: isinstance(v, list) and all(_valid_user(u) for u in v),
+            "users_first": lambda v: isinstance(v, bool),
+            "total_bold": lambda v: isinstance(v, bool),
+            "delay": lambda v: isinstance(v, (int, float)) and 0 <= v <= 120,
+            "status": lambda v: isinstance(v, int) and 100 <= v <= 599,
+            "body": lambda v: v in BODIES,
+            "clear_log": lambda v: v is True,
+        }
+        for key, value in changes.items():
+            if key not in checks:
+                raise ValueError("unknown setting: " + key)
+            if not checks[key](value):
+                raise ValueError("bad value for " + key)
+        with self.lock:
+            for key, value in changes.items():
+                if key == "users":
+                    self.users = [_normal_user(u, i) for i, u in enumerate(value)]
+                elif key == "clear_log":
+                    self.requests = []
+                    self.max_in_flight = self.in_flight
+                else:
+                    setattr(self, key, value)
+
+    def snapshot(self):
+        with self.lock:
+            return {
+                "total": self.total, "users": [dict(u) for u in self.users],
+                "users_first": self.users_first, "total_bold": self.total_bold,
+                "delay": self.delay, "status": self.status, "body": self.body,
+                "requests": [dict(r) for r in self.requests],
+                "index_requests": len(self.requests),
+                "in_flight": self.in_flight, "max_in_flight": self.max_in_flight,
+            }
+
+
+def _valid_user(u):
+    return (isinstance(u, str) or
+            (isinstance(u, dict) and isinstance(u.get("name"), str)
+             and u.get("kind", "normal") in USER_KINDS
+             and isinstance(u.get("id", 0), int)))
+
+
+def _normal_user(u, index):
+    if isinstance(u, str):
+        u = {"name": u}
+    return {"name": u["name"], "id": u.get("id", 100 + index), "kind": u.get("kind", "normal")}
+
+
+def user_link(user):
+    """One user as the who-is-online line shows it (the missing space before style is phpBB2's)."""
+    href = 'profile.php?mode=viewprofile&amp;u=%d' % user["id"]
+    name = html.escape(user["name"], quote=False)
+    if user["kind"] == "admin":
+        return '<a href="%s"style="color:#FFA34F"><b>%s</b></a>' % (href, name)
+    if user["kind"] == "hidden":
+        return '<a href="%s"><i>%s</i></a>' % (href, name)
+    return '<a href="%s">%s</a>' % (href, name)
+
+
+def total_line(total, bold, newest):
+    """The statistics cell; without `bold` it carries no bold run at all, as a board whose
+    template lost the tags would send it, so the watcher finds an empty total."""
+    if not bold:
+        return ('<td class="row1" align="left" width="100%%"><span class="gensmall">'
+                'Наши пользователи оставили сообщений: %s<br />'
+                'Всего зарегистрированных пользователей: 1873</span>' % total)
+    return ('<td class="row1" align="left" width="100%%"><span class="gensmall">'
+            'Наши пользователи оставили сообщений: <b>%s</b><br />'
+            'Всего зарегистрированных пользователей: <b>1873</b><br />'
+            'Последний зарегистрированный пользователь: <b><a href="profile.php?mode=viewprofile'
+            '&amp;u=%d">%s</a></b></span>' % (total, newest["id"], newest["name"]))
+
+
+def users_line(users):
+    hidden = sum(1 for u in users if u["kind"] == "hidden")
+    shown = len(users) - hidden
+    guests = 4
+    listed = ", ".join(user_link(u) for u in users) if users else "Нет"
+    return ('<td class="row1" align="left"><span class="gensmall">В настоящее время на форуме '
+            '<b>%d</b> пользователей: <b>%d</b> зарегистрированных, <b>%d</b> скрытых и <b>%d</b> '
+            'гостей&nbsp;&nbsp; [ <span style="color:#FFA34F">Администратор</span> ]&nbsp;&nbsp;'
+            '[ <span style="color:#006600">Модератор</span> ]<br />Больше всего посетителей '
+            '(<b>214</b>) было здесь Пн Мар 13, 2006 9:41 pm<br />Зарегистрированные '
+            'пользователи: %s</span></td>'
+            % (len(users) + guests, shown, hidden, guests, listed))
+
+
+def forum_rows(seed):
+    """The body of the index: categories and forum rows as phpBB2's subSilver template lays them."""
+    rnd = random.Random(seed)
+    out = []
+    forum_id = 1
+    for cat_id, (category, forums) in enumerate(FORUMS, 1):
+        out.append('  <tr>\n\t<td class="catLeft" colspan="2" height="28"><span class="cattitle">'
+                   '<a href="index.php?c=%d" class="cattitle">%s</a></span></td>\n'
+                   '\t<td class="rowpic" colspan="3" align="right">&nbsp;</td>\n  </tr>'
+                   % (cat_id, category))
+        for name, desc in forums:
+            topics = rnd.randint(20, 900)
+            posts = topics * rnd.randint(3, 25)
+            day, month, hour, minute = (rnd.randint(1, 28), rnd.choice(MONTHS),
+                                        rnd.randint(0, 23), rnd.randint(0, 59))
+            author = rnd.choice(AUTHORS)
+            out.append(
+                '  <tr>\n'
+                '\t<td class="row1" align="center" valign="middle" height="50"><img src="templates/'
+                'subSilver/images/folder_big.gif" width="46" height="25" alt="Нет новых сообщений" '
+                'title="Нет новых сообщений" /></td>\n'
+                '\t<td class="row1" width="100%%" height="50"><span class="forumlink"> <a href="'
+                'viewforum.php?f=%d" class="forumlink">%s</a><br />\n\t  </span> <span class="'
+                'genmed">%s<br />\n\t  </span><span class="gensmall">Модераторы: <a href="profile'
+                '.php?mode=viewprofile&amp;u=57">Сергей</a>, <a href="profile.php?mode=viewprofile'
+                '&amp;u=118">mike_k</a> \n\t  </span></td>\n'
+                '\t<td class="row2" align="center" valign="middle" height="50"><span class="'
+                'gensmall">%d</span></td>\n'
+                '\t<td class="row2" align="center" valign="middle" height="50"><span class="'
+                'gensmall">%d</span></td>\n'
+                '\t<td class="row2" align="center" valign="middle" height="50" nowrap="nowrap"> '
+                '<span class="gensmall">%02d %s 2006 %02d:%02d<br /><a href="profile.php?mode='
+                'viewprofile&amp;u=%d">%s</a> <a href="viewtopic.php?p=%d#%d"><img src="templates/'
+                'subSilver/images/icon_latest_reply.gif" border="0" alt="Посмотреть последнее '
+                'сообщение" title="Посмотреть последнее сообщение" /></a></span></td>\n  </tr>'
+                % (forum_id, name, desc, topics, posts, day, month, hour, minute,
+                   rnd.randint(2, 2000), author, posts * 7, posts * 7))
+            forum_id += 1
+    return "\n".join(out)
+
+
+PAGE_HEAD = """<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Transitional//EN">
+<html dir="ltr">
+<head>
+<meta http-equiv="Content-Type" content="text/html; charset=windows-1251">
+<meta http-equiv="Content-Style-Type" content="text/css">
+<link rel="top" href="./index.php" title="Список форумов Домашний форум" />
+<link rel="search" href="./search.php" title="Поиск" />
+<link rel="help" href="./faq.php" title="FAQ" />
+<title>Домашний форум :: Главная страница</title>
+<style type="text/css">
+<!--
+body {{ background-color: #E5E5E5; scrollbar-face-color: #DEE3E7; scrollbar-highlight-color: #FFFFFF;
+  scrollbar-shadow-color: #DEE3E7; scrollbar-3dlight-color: #D1D7DC; scrollbar-arrow-color: #006699;
+  scrollbar-track-color: #EFEFEF; scrollbar-darkshadow-color: #98AAB1; }}
+font,th,td,p {{ font-family: Verdana, Arial, Helvetica, sans-serif }}
+a:link,a:active,a:visited {{ color : #006699; }}
+a:hover {{ text-decoration: underline; color : #DD6900; }}
+hr {{ height: 0px; border: solid #D1D7DC 0px; border-top-width: 1px;}}
+.bodyline {{ background-color: #FFFFFF; border: 1px #98AAB1 solid; }}
+.forumline {{ background-color: #FFFFFF; border: 2px #006699 solid; }}
+td.row1 {{ background-color: #EFEFEF; }}
+td.row2 {{ background-color: #DEE3E7; }}
+td.row3 {{ background-color: #D1D7DC; }}
+td.rowpic {{ background-color: #FFFFFF; background-image: url(templates/subSilver/images/cellpic2.jpg);
+  background-repeat: repeat-y; }}
+th {{ color: #FFA34F; font-size: 11px; font-weight : bold; background-color: #006699; height: 25px;
+  background-image: url(templates/subSilver/images/cellpic3.gif); }}
+td.cat,td.catHead,td.catSides,td.catLeft,td.catRight,td.catBottom {{
+  background-image: url(templates/subSilver/images/cellpic1.gif); background-color:#D1D7DC;
+  border: #FFFFFF; border-style: solid; height: 28px; }}
+.gen {{ font-size : 12px; }}
+.genmed {{ font-size : 11px; }}
+.gensmall {{ font-size : 10px; }}
+.forumlink {{ font-weight: bold; font-size: 12px; color : #006699; }}
+.cattitle {{ font-weight: bold; font-size: 12px ; letter-spacing: 1px; color : #006699}}
+.mainmenu {{ font-size : 11px; color : #000000 }}
+.maintitle {{ font-weight: bold; font-size: 22px; font-family: "Trebuchet MS",Verdana, Arial,
+  Helvetica, sans-serif; text-decoration: none; line-height : 120%; color : #000000;}}
+-->
+</style>
+</head>
+<body bgcolor="#E5E5E5" text="#000000" link="#006699" vlink="#5493B4">
+
+<a name="top"></a>
+
+<table width="100%" cellspacing="0" cellpadding="10" border="0" align="center">
+\t<tr>
+\t\t<td class="bodyline"><table width="100%" cellspacing="0" cellpadding="0" border="0">
+\t\t\t<tr>
+\t\t\t\t<td><a href="index.php"><img src="templates/subSilver/images/logo_phpBB.gif" border="0" alt="Список форумов Домашний форум" vspace="1" /></a></td>
+\t\t\t\t<td align="center" width="100%" valign="middle"><span class="maintitle">Домашний форум</span><br /><span class="gen">Форум для своих<br />&nbsp; </span>
+\t\t\t\t<table cellspacing="0" cellpadding="2" border="0">
+\t\t\t\t\t<tr>
+\t\t\t\t\t\t<td align="center" valign="top" nowrap="nowrap"><span class="mainmenu">&nbsp;<a href="faq.php" class="mainmenu"><img src="templates/subSilver/images/icon_mini_faq.gif" width="12" height="13" border="0" alt="FAQ" hspace="3" />FAQ</a>&nbsp; &nbsp;<a href="search.php" class="mainmenu"><img src="templates/subSilver/images/icon_mini_search.gif" width="12" height="13" border="0" alt="Поиск" hspace="3" />Поиск</a>&nbsp; &nbsp;<a href="memberlist.php" class="mainmenu"><img src="templates/subSilver/images/icon_mini_members.gif" width="12" height="13" border="0" alt="Пользователи" hspace="3" />Пользователи</a>&nbsp; &nbsp;<a href="groupcp.php" class="mainmenu"><img src="templates/subSilver/images/icon_mini_groups.gif" width="12" height="13" border="0" alt="Группы" hspace="3" />Группы</a>&nbsp;
+\t\t\t\t\t\t&nbsp;<a href="profile.php?mode=register" class="mainmenu"><img src="templates/subSilver/images/icon_mini_register.gif" width="12" height="13" border="0" alt="Регистрация" hspace="3" />Регистрация</a>&nbsp;
+\t\t\t\t\t\t</span></td>
+\t\t\t\t\t</tr>
+\t\t\t\t</table></td>
+\t\t\t</tr>
+\t\t</table>
+
+\t\t<br />
+
+<table width="100%" cellspacing="0" cellpadding="2" border="0" align="center">
+  <tr>
+\t<td align="left" valign="bottom"><span class="gensmall">Сейчас: {now}<br /></span><span class="nav"><a href="index.php" class="nav">Список форумов Домашний форум</a></span></td>
+\t<td align="right" valign="bottom" class="gensmall">
+\t\t<a href="search.php?search_id=unanswered" class="gensmall">Сообщения без ответов</a></td>
+  </tr>
+</table>
+
+<table width="100%" cellpadding="2" cellspacing="1" border="0" class="forumline">
+  <tr>
+\t<th colspan="2" class="thCornerL" height="25" nowrap="nowrap">&nbsp;Форум&nbsp;</th>
+\t<th width="50" class="thTop" nowrap="nowrap">&nbsp;Темы&nbsp;</th>
+\t<th width="50" class="thTop" nowrap="nowrap">&nbsp;Сообщения&nbsp;</th>
+\t<th class="thCornerR" nowrap="nowrap">&nbsp;Последнее сообщение&nbsp;</th>
+  </tr>
+"""
+
+STATS_HEAD = """</table>
+
+<table width="100%" cellspacing="0" border="0" align="center" cellpadding="2">
+  <tr>
+\t<td align="left"><span class="gensmall"><a href="search.php?search_id=newposts" class="gensmall">Отметить все форумы как прочитанные</a></span></td>
+\t<td align="right"><span class="gensmall">Часовой пояс: GMT + 3</span></td>
+  </tr>
+</table>
+
+<table width="100%" cellpadding="3" cellspacing="1" border="0" class="forumline">
+  <tr>
+\t<td class="catHead" colspan="2" height="28"><span class="cattitle"><a href="viewonline.php" class="cattitle">Кто сейчас на форуме</a></span></td>
+  </tr>
+  <tr>
+\t<td class="row1" align="center" valign="middle" rowspan="2"><img src="templates/subSilver/images/whosonline.gif" alt="Кто сейчас на форуме" /></td>
+"""
+
+STATS_MIDDLE = """
+  </tr>
+  <tr>
+"""
+
+PAGE_TAIL = """
+  </tr>
+</table>
+
+<table width="100%" cellpadding="1" cellspacing="1" border="0">
+<tr>
+\t<td align="left" valign="top"><span class="gensmall">Эти данные основаны на активности пользователей за последние пять минут</span></td>
+</tr>
+</table>
+
+<br clear="all" />
+
+<table cellspacing="3" border="0" align="center" cellpadding="0">
+  <tr>
+\t<td width="20" align="center"><img src="templates/subSilver/images/folder_new_big.gif" alt="Новые сообщения"/></td>
+\t<td><span class="gensmall">Новые сообщения</span></td>
+\t<td>&nbsp;&nbsp;</td>
+\t<td width="20" align="center"><img src="templates/subSilver/images/folder_big.gif" alt="Нет новых сообщений" /></td>
+\t<td><span class="gensmall">Нет новых сообщений</span></td>
+\t<td>&nbsp;&nbsp;</td>
+\t<td width="20" align="center"><img src="templates/subSilver/images/folder_locked_big.gif" alt="Форум закрыт" /></td>
+\t<td><span class="gensmall">Форум закрыт</span></td>
+  </tr>
+</table>
+
+
+<div align="center"><span class="copyright"><br /><br />
+Powered by <a href="http://www.phpbb.com/" target="_phpbb" class="copyright">phpBB</a> &copy; 2001, 2005 phpBB Group<br /></span></div>
+\t\t</td>
+\t</tr>
+</table>
+
+</body>
+</html>
+"""
+
+
+def render_index(snap, now):
+    """The whole index page as text; lines end in "\\n" as phpBB2's templates do."""
+    users = snap["users"]
+    newest = users[-1] if users else {"id": 1873, "name": "новичок"}
+    stats = total_line(snap["total"], snap["total_bold"], newest)
+    online = users_line(users)
+    first, second = (online, stats) if snap["users_first"] else (stats, online)
+    when = time.strftime("%d ", time.localtime(now)) + MONTHS[time.localtime(now).tm_mon - 1] + \
+        time.strftime(" %Y %H:%M", time.localtime(now))
+    return (PAGE_HEAD.format(now=when) + forum_rows(1) + "\n" + STATS_HEAD + "\t" + first +
+            STATS_MIDDLE + "\t" + second + PAGE_TAIL)
+
+
+def garbage_body():
+    """Bytes no forum sends: binary noise with zero bytes, a marker whose cell never ends, and a
+    single 200 KB line; the same bytes every time so a test run can be repeated."""
+    rnd = random.Random(7)
+    noise = bytes(rnd.randrange(256) for _ in range(16384))
+    marker = "Зарегистрированные пользователи: <a href=\"x\"".encode(ENCODING)
+    return noise + b"\r\n" + marker + b"\x00<<<>>>" + b"\n" + b"x" * 200000 + noise[:100]
+
+
+NOT_FOUND_PAGE = b"""<!DOCTYPE HTML PUBLIC "-//IETF//DTD HTML 2.0//EN">
+<html><head>
+<title>404 Not Found</title>
+</head><body>
+<h1>Not Found</h1>
+<p>The requested URL /phpBB2/ was not found on this server.</p>
+<hr>
+<address>Apache/2.2.3 Server at 127.0.0.1 Port 80</address>
+</body></html>
+"""
+
+HOME_PAGE = """<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Transitional//EN">
+<html><head><meta http-equiv="Content-Type" content="text/html; charset=windows-1251">
+<title>Домашний сайт</title></head>
+<body><h1>Домашний сайт</h1>
+<p>Добро пожаловать! <a href="phpBB2/">Перейти на форум</a>.</p>
+</body></html>
+"""
+
+
+def make_handler(state):
+    class Handler(BaseHTTPRequestHandler):
+        server_version = "Apache/2.2.3"
+        sys_version = ""
+        protocol_version = "HTTP/1.1"
+
+        def log_message(self, fmt, *args):  # the request log is kept in the state instead
+            pass
+
+        def send_bytes(self, status, headers, body):
+            self.send_response(status)
+            for name, value in headers:
+                self.send_header(name, value)
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            if self.command != "HEAD":
+                self.wfile.write(body)
+
+        def do_HEAD(self):
+            self.do_GET()
+
+        def do_GET(self):
+            path = self.path.split("?", 1)[0]
+            if path == INDEX_PATH:
+                self.serve_index()
+            elif path == "/":
+                self.send_bytes(200, [("Content-Type", "text/html; charset=windows-1251")],
+                                HOME_PAGE.encode(ENCODING))
+            elif path == "/control":
+                self.send_json(200, state.snapshot())
+            else:
+                self.send_bytes(404, [("Content-Type", "text/html")], b"<h1>Not Found</h1>\n")
+
+        def do_POST(self):
+            if self.path != "/control":
+                self.send_bytes(404, [("Content-Type", "text/html")], b"<h1>Not Found</h1>\n")
+                return
+            length = int(self.headers.get("Content-Length") or 0)
+            try:
+                changes = json.loads(self.rfile.read(min(length, 1 << 20)) or b"{}")
+                if not isinstance(changes, dict):
+                    raise ValueError("expected a JSON object")
+                state.update(changes)
+            except ValueError as e:
+                self.send_json(400, {"error": str(e)})
+                return
+            self.send_json(200, state.snapshot())
+
+        def send_json(self, status, obj):
+            self.send_bytes(status, [("Content-Type", "application/json")],
+                            json.dumps(obj, ensure_ascii=False).encode("utf-8"))
+
+        def serve_index(self):
+            start = time.time()
+            with state.lock:
+                state.in_flight += 1
+                state.max_in_flight = max(state.max_in_flight, state.in_flight)
+                record = {"start": start, "end": None}
+                state.requests.append(record)
+            try:
+                snap = state.snapshot()
+                if snap["delay"] > 0:
+                    state.stopping.wait(snap["delay"])
+                if snap["body"] == "drop":
+                    self.close_connection = True
+                    return
+                if snap["body"] == "garbage":
+                    body = garbage_body()
+                elif snap["body"] == "notfound":
+                    body = NOT_FOUND_PAGE
+                elif snap["body"] == "empty":
+                    body = b""
+                else:
+                    body = render_index(snap, start).encode(ENCODING)
+                self.send_bytes(snap["status"], PAGE_HEADERS, body)
+            finally:
+                with state.lock:
+                    state.in_flight -= 1
+                    record["end"] = time.time()
+
+    return Handler
+
+
+def demo_loop(state, rnd):
+    """Lets the forum live on its own: a new post every 20-30 s, users coming and going every ~15 s."""
+    regulars = [
+        {"name": "Ольга", "id": 64, "kind": "normal"},
+        {"name": "Dimon", "id": 201, "kind": "normal"},
+        {"name": "Наталья", "id": 77, "kind": "hidden"},
+        {"name": "vova77", "id": 342, "kind": "normal"},
+    ]
+    next_post = time.time() + rnd.uniform(20, 30)
+    next_visit = time.time() + rnd.uniform(12, 18)
+    while not state.stopping.wait(0.5):
+        now = time.time()
+        with state.lock:
+            if now >= next_post:
+                if state.total.isdigit():
+                    state.total = str(int(state.total) + rnd.randint(1, 3))
+                next_post = now + rnd.uniform(20, 30)
+            if now >= next_visit:
+                away = [u for u in regulars if u not in state.users]
+                if away and (len(state.users) <= 2 or rnd.random() < 0.5):
+                    state.users.append(rnd.choice(away))
+                elif len(state.users) > 1:
+                    state.users.pop(rnd.randrange(1, len(state.users)))
+                next_visit = now + rnd.uniform(12, 18)
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--host", default="127.0.0.1")
+    parser.add_argument("--port", type=int, default=8611, help="0 picks a free port")
+    parser.add_argument("--demo", action="store_true", help="the forum changes by itself")
+    parser.add_argument("--state", help="a JSON object of initial settings (as POST /control)")
+    args = parser.parse_args(argv)
+
+    state = State()
+    if args.state:
+        state.update(json.loads(args.state))
+    server = ThreadingHTTPServer((args.host, args.port), make_handler(state))
+    server.daemon_threads = True
+
+    def stop(signum, frame):
+        state.stopping.set()
+        # shutdown() waits for serve_forever, which runs on this very thread: hand it off.
+        threading.Thread(target=server.shutdown, daemon=True).start()
+
+    signal.signal(signal.SIGTERM, stop)
+    signal.signal(signal.SIGINT, stop)
+    if args.demo:
+        threading.Thread(target=demo_loop, args=(state, random.Random()), daemon=True).start()
+    host, port = server.server_address[:2]
+    print("listening on http://%s:%d/" % (host, port), flush=True)
+    try:
+        server.serve_forever(poll_interval=0.2)
+    finally:
+        state.stopping.set()
+        server.server_close()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
