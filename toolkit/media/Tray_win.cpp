@@ -1,0 +1,257 @@
+#include "toolkit/media/Tray.h"
+
+#include <shellapi.h>
+
+#include <cstddef>
+#include <type_traits>
+
+#include "toolkit/system/Heap.h"
+#include "toolkit/system/ObjectTable.h"
+#include "toolkit/window/Win.h"
+
+namespace {
+
+struct TrayRecord {
+    HWND owner;      // 0 marks a free slot; written only once the shell has the icon
+    HICON converted; // built here from a bitmap image, or 0; owned by the record
+};
+static_assert(std::is_trivially_copyable<TrayRecord>::value,
+              "slots are zero-filled and move when the table grows");
+
+// NOTIFYICONDATAA as the first shell versions defined it: every shell since accepts it, and we
+// use nothing the later fields add (no tooltip, balloon or version).
+struct TrayIconData {
+    DWORD cbSize;
+    HWND hWnd;
+    UINT uID;
+    UINT uFlags;
+    UINT uCallbackMessage;
+    HICON hIcon;
+    CHAR szTip[64];
+};
+static_assert(sizeof(TrayIconData) == NOTIFYICONDATAA_V1_SIZE,
+              "88 bytes on 32-bit Windows, 104 on 64-bit, as the shell expects");
+static_assert(offsetof(TrayIconData, hIcon) == offsetof(NOTIFYICONDATAA, hIcon) &&
+                  offsetof(TrayIconData, szTip) == offsetof(NOTIFYICONDATAA, szTip),
+              "same layout as the head of the system's structure");
+#ifndef _WIN64
+static_assert(sizeof(TrayIconData) == 88, "the shell's original size");
+static_assert(sizeof(OSVERSIONINFOA) == 148, "the size the version query expects");
+#endif
+
+constexpr int32_t TrayTableStep = 16;
+constexpr BYTE OpaqueAlpha = 0;        // alpha of a pixel the mask leaves see-through
+constexpr COLORREF MaskTransparent = RGB(255, 255, 255);
+constexpr COLORREF MaskOpaque = RGB(0, 0, 0);
+
+ObjectTable* trayTable;
+// True when the desktop draws 32-bit icons by their alpha channel; otherwise a bitmap's alpha
+// is turned into the icon's mask. Written once at start-up, before any icon exists.
+bool alphaIconsSupported = true;
+
+TrayIconData NewIconData(HWND owner, int32_t number) {
+    TrayIconData data{};
+    data.cbSize = sizeof data;
+    data.hWnd = owner;
+    data.uID = static_cast<UINT>(number);
+    return data;
+}
+
+// The 32-bit pixels of a bitmap, top row first, or null when they cannot be had. `owned` says
+// whether the caller must free the block.
+const uint32_t* ReadPixelsTopDown(HBITMAP bitmap, const BITMAP& info, bool* owned,
+                                  LONG* stride, bool* bottomUp) {
+    DIBSECTION section{};
+    if (info.bmBits && GetObjectA(bitmap, sizeof section, &section) == sizeof section) {
+        GdiFlush();
+        *owned = false;
+        *stride = section.dsBm.bmWidthBytes / 4;
+        *bottomUp = section.dsBmih.biHeight > 0;
+        return static_cast<const uint32_t*>(info.bmBits);
+    }
+    const size_t count = static_cast<size_t>(info.bmWidth) * static_cast<size_t>(info.bmHeight);
+    auto* copy = static_cast<uint32_t*>(PrivateAlloc(count * sizeof(uint32_t)));
+    if (!copy) return nullptr;
+    BITMAPINFO request{};
+    request.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    request.bmiHeader.biWidth = info.bmWidth;
+    request.bmiHeader.biHeight = -info.bmHeight;  // top row first
+    request.bmiHeader.biPlanes = 1;
+    request.bmiHeader.biBitCount = 32;
+    request.bmiHeader.biCompression = BI_RGB;
+    HDC screen = GetDC(nullptr);
+    const int lines = GetDIBits(screen, bitmap, 0, info.bmHeight, copy, &request, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    if (lines != info.bmHeight) {
+        PrivateFree(copy);
+        return nullptr;
+    }
+    *owned = true;
+    *stride = info.bmWidth;
+    *bottomUp = false;
+    return copy;
+}
+
+// Paints the mask from the alpha channel; false when every pixel's alpha is zero (the bitmap has
+// no alpha channel at all) or the pixels could not be read.
+bool MaskFromAlpha(HDC maskDc, HBITMAP bitmap, const BITMAP& info) {
+    bool owned = false, bottomUp = false;
+    LONG stride = 0;
+    const uint32_t* pixels = ReadPixelsTopDown(bitmap, info, &owned, &stride, &bottomUp);
+    if (!pixels) return false;
+    bool anyAlpha = false;
+    for (LONG y = 0; y < info.bmHeight; ++y) {
+        const uint32_t* row = pixels + static_cast<size_t>(bottomUp ? info.bmHeight - 1 - y : y) * stride;
+        for (LONG x = 0; x < info.bmWidth; ++x) {
+            const BYTE alpha = static_cast<BYTE>(row[x] >> 24);
+            anyAlpha = anyAlpha || alpha != OpaqueAlpha;
+            SetPixel(maskDc, x, y, alpha == OpaqueAlpha ? MaskTransparent : MaskOpaque);
+        }
+    }
+    if (owned) PrivateFree(const_cast<uint32_t*>(pixels));
+    return anyAlpha;
+}
+
+// The AND mask for an icon made from a bitmap: see-through where the bitmap's alpha is zero on
+// a desktop that cannot draw alpha itself; otherwise opaque everywhere, leaving any shaping to
+// the alpha channel.
+HBITMAP MakeMask(HBITMAP bitmap) {
+    BITMAP info{};
+    GetObjectA(bitmap, sizeof info, &info);
+    HBITMAP mask = CreateBitmap(info.bmWidth, info.bmHeight, 1, 1, nullptr);
+    if (!mask) return nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (!dc) return mask;
+    HGDIOBJ previous = SelectObject(dc, mask);
+    const bool shaped = !alphaIconsSupported && info.bmBitsPixel == 32 && MaskFromAlpha(dc, bitmap, info);
+    if (!shaped) {
+        RECT all{0, 0, info.bmWidth, info.bmHeight};
+        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    }
+    SelectObject(dc, previous);
+    DeleteDC(dc);
+    return mask;
+}
+
+// The icon the shell is given for an image. The shell copies every icon it receives, so the
+// one converted for the previous call can go now without touching what is on display.
+HICON IconForImage(TrayRecord* record, intptr_t image) {
+    if (record->converted) {
+        DestroyIcon(record->converted);
+        record->converted = nullptr;
+    }
+    HANDLE handle = reinterpret_cast<HANDLE>(image);
+    if (GetObjectType(handle) != OBJ_BITMAP) return static_cast<HICON>(handle);
+    HBITMAP mask = MakeMask(static_cast<HBITMAP>(handle));
+    ICONINFO info{};
+    info.fIcon = TRUE;
+    info.hbmMask = mask;
+    info.hbmColor = static_cast<HBITMAP>(handle);
+    record->converted = CreateIconIndirect(&info);
+    if (mask) DeleteObject(mask);
+    return record->converted;
+}
+
+// Common controls version as (major << 16) | minor, or 1 when it cannot be asked.
+DWORD CommonControlsVersion() {
+    struct VersionInfo {  // DLLVERSIONINFO
+        DWORD cbSize, dwMajorVersion, dwMinorVersion, dwBuildNumber, dwPlatformID;
+    };
+    using GetVersionProc = HRESULT(CALLBACK*)(VersionInfo*);
+    DWORD version = 1;
+    HMODULE library = LoadLibraryA("COMCTL32.DLL");
+    if (!library) return version;
+    auto get = reinterpret_cast<GetVersionProc>(
+        reinterpret_cast<void*>(GetProcAddress(library, "DllGetVersion")));
+    VersionInfo info{};
+    info.cbSize = sizeof info;
+    if (get && get(&info) >= 0)
+        version = ((info.dwMajorVersion & 0xFFFF) << 16) | (info.dwMinorVersion & 0xFFFF);
+    FreeLibrary(library);
+    return version;
+}
+
+// Alpha icons are drawn by the desktop only when visual styles are on and the version 6
+// controls are in use.
+bool ThemedWithVersion6Controls() {
+    constexpr DWORD Version6 = 0x60000;
+    const DWORD version = CommonControlsVersion();
+    HMODULE library = LoadLibraryA("uxtheme.dll");
+    if (!library) return false;
+    using IsAppThemedProc = BOOL(WINAPI*)();
+    auto themed = reinterpret_cast<IsAppThemedProc>(
+        reinterpret_cast<void*>(GetProcAddress(library, "IsAppThemed")));
+    const bool result = themed && themed() && version >= Version6;
+    FreeLibrary(library);
+    return result;
+}
+
+// Systems before XP (NT 5.1) cannot draw alpha icons at all.
+bool SystemTooOldForAlpha() {
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (!GetVersionExA(&version)) return false;
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) return true;
+    return version.dwPlatformId == VER_PLATFORM_WIN32_NT &&
+           (version.dwMajorVersion < 5 || (version.dwMajorVersion == 5 && version.dwMinorVersion == 0));
+}
+
+bool Notify(DWORD message, TrayIconData* data) {
+    return Shell_NotifyIconA(message, reinterpret_cast<NOTIFYICONDATAA*>(data)) != FALSE;
+}
+
+}  // namespace
+
+void TrayInit() {
+    if (!trayTable) trayTable = ObjectTableCreate(sizeof(TrayRecord), TrayTableStep, TrayRemove);
+}
+
+void ImageProbeAlpha() {
+    alphaIconsSupported = !SystemTooOldForAlpha() && ThemedWithVersion6Controls();
+}
+
+bool TrayAlphaIconsSupported() {
+    return alphaIconsSupported;
+}
+
+intptr_t TrayAdd(int32_t number, HWND window, intptr_t image) {
+    if (!image || !window) return 0;
+    int32_t chosen = 0;
+    auto* record = static_cast<TrayRecord*>(ObjectTableClaim(trayTable, number, &chosen));
+    if (!record) return 0;
+    TrayIconData data = NewIconData(window, chosen);
+    data.uFlags = NIF_MESSAGE | NIF_ICON;
+    data.uCallbackMessage = TrayCallbackMsg;
+    data.hIcon = IconForImage(record, image);
+    if (!Notify(NIM_ADD, &data)) {
+        // The number stays free; nothing may keep the icon converted for it.
+        if (record->converted) DestroyIcon(record->converted);
+        ObjectTableRemove(trayTable, chosen);
+        return 0;
+    }
+    record->owner = window;
+    return number == AutoNumber ? chosen : 1;
+}
+
+int32_t TrayChange(int32_t number, intptr_t image) {
+    if (!image) return 0;
+    auto* record = static_cast<TrayRecord*>(ObjectTableGet(trayTable, number));
+    if (!record) return 0;
+    TrayIconData data = NewIconData(record->owner, number);
+    data.uFlags = NIF_ICON;
+    data.hIcon = IconForImage(record, image);
+    return Notify(NIM_MODIFY, &data) ? 1 : 0;
+}
+
+void TrayRemove(int32_t number) {
+    auto* record = static_cast<TrayRecord*>(ObjectTableGet(trayTable, number));
+    if (!record) return;
+    TrayIconData data = NewIconData(record->owner, number);
+    Notify(NIM_DELETE, &data);
+    if (record->converted) DestroyIcon(record->converted);
+    ObjectTableRemove(trayTable, number);
+}
+
+void TrayFreeAll() {
+    ObjectTableReleaseAll(trayTable);
+}
