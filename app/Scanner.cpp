@@ -1,0 +1,153 @@
+#include "app/Scanner.h"
+
+#include "toolkit/text/Str.h"
+
+namespace {
+// The page's own texts, in Windows-1251. Escaped, because a plain literal would be stored as
+// UTF-8, and clang cannot produce CP1251 at all.
+// "Наши пользователи оставили сообщений:"
+constexpr char TotalMarker[] =
+    "\xCD\xE0\xF8\xE8 \xEF\xEE\xEB\xFC\xE7\xEE\xE2\xE0\xF2\xE5\xEB\xE8 "
+    "\xEE\xF1\xF2\xE0\xE2\xE8\xEB\xE8 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9:";
+static_assert(sizeof TotalMarker - 1 == 37, "one byte per character");
+// "Зарегистрированные пользователи:"
+constexpr char UsersMarker[] =
+    "\xC7\xE0\xF0\xE5\xE3\xE8\xF1\xF2\xF0\xE8\xF0\xEE\xE2\xE0\xED\xED\xFB\xE5 "
+    "\xEF\xEE\xEB\xFC\xE7\xEE\xE2\xE0\xF2\xE5\xEB\xE8:";
+static_assert(sizeof UsersMarker - 1 == 32, "one byte per character");
+
+constexpr char TotalOpen[] = "<b>";
+constexpr char TotalClose[] = "</b>";
+constexpr char UsersEnd[] = "</span></td>";
+// Taken out of the users text in this order, before the names are split off.
+constexpr const char* UsersNoise[] = {"</a>", "</b>", "<b>"};
+constexpr char TagOpen[] = "<";
+constexpr char TagClose[] = ">";
+// Ends every entry; one is appended so that the last entry ends like the others.
+constexpr char EntryEnd[] = ",";
+
+// Frees a procedure's own string variables when it returns, after its result is in the area.
+struct StrVarsGuard {
+    StrVar* vars[4];
+    ~StrVarsGuard() {
+        for (StrVar* var : vars)
+            if (var)
+                StrVarFree(*var);
+    }
+    StrVarsGuard(const StrVarsGuard&) = delete;
+    StrVarsGuard& operator=(const StrVarsGuard&) = delete;
+};
+}  // namespace
+
+char* ExtractBetween(const char* text, const char* left, const char* right, int32_t pos) {
+    // Own copies first: a caller may pass results that still lie in the area, which the
+    // results below overwrite or move.
+    StrVar t = nullptr, l = nullptr, r = nullptr, rest = nullptr;
+    StrVarsGuard guard{{&t, &l, &r, &rest}};
+    StrVarInit(&t, text);
+    StrVarInit(&l, left);
+    StrVarInit(&r, right);
+    int32_t p = StrFind(t, l, 1);
+    if (p == 0)
+        return ScratchEmptyAt(pos);
+    StrRight(t, StrLen(t) - p - StrLen(l) + 1, pos);
+    StrVarFromScratch(&rest, pos);
+    int32_t q = StrFind(rest, r, 1);
+    return StrLeft(rest, q - 1, pos);  // a missing right end makes the count -1: empty
+}
+
+// Where this scan may build: past the caller's line when that lies in the area, so the
+// caller can hand the same line to the next rule.
+static int32_t BuildPosAfter(const char* line) {
+    int32_t pos = ScratchEnd();
+    int32_t offset = ScratchOffsetOf(line);
+    if (offset) {
+        int32_t past = offset + StrLen(line);  // one past the line's terminator
+        if (past > pos)
+            pos = past;
+    }
+    return pos;
+}
+
+bool TotalFromLine(const char* line, StrVar* total) {
+    if (StrFind(line, TotalMarker, 1) == 0)
+        return false;
+    if (!total)
+        return true;
+    int32_t saved = ScratchEnd();
+    int32_t pos = BuildPosAfter(line);
+    // From the start of the line, not from the marker: the first bold run anywhere counts.
+    ExtractBetween(line, TotalOpen, TotalClose, pos);
+    StrVarFromScratch(total, pos);
+    ScratchRewind(saved);
+    return true;
+}
+
+// s = StrRemove(s, needle) for a needle built in the area at pos by the caller.
+static void RemovePassed(StrVar* s, int32_t pos) {
+    char* needle = ScratchPass(pos);
+    int32_t out = ScratchEnd();
+    StrRemove(*s, needle, out);
+    StrVarFromScratch(s, out);
+    ScratchRewind(pos);
+}
+
+// One pass: the first remaining tag goes everywhere it occurs, then the text before the
+// first comma is the row, and that text with its comma goes everywhere it occurs.
+static void SplitOffRow(StrVar* s, StrVar* tag, StrVar* name, int32_t pos) {
+    ExtractBetween(*s, TagOpen, TagClose, pos);
+    StrVarFromScratch(tag, pos);
+    StrAppend(TagOpen);
+    StrAppend(*tag);
+    StrAppend(TagClose);
+    RemovePassed(s, pos);
+
+    StrLeft(*s, StrFind(*s, EntryEnd, 1) - 1, pos);
+    StrVarFromScratch(name, pos);
+    StrAppend(*name);
+    StrAppend(EntryEnd);
+    RemovePassed(s, pos);
+}
+
+bool UsersFromLine(const char* line, RowSink sink, void* context, int32_t* count) {
+    if (count)
+        *count = 0;
+    if (StrFind(line, UsersMarker, 1) == 0)
+        return false;
+    int32_t saved = ScratchEnd();
+    int32_t pos = BuildPosAfter(line);
+    StrVar s = nullptr, tag = nullptr, name = nullptr;
+    StrVarsGuard guard{{&s, &tag, &name, nullptr}};
+
+    ExtractBetween(line, UsersMarker, UsersEnd, pos);
+    StrAppend(EntryEnd);
+    StrVarFromScratch(&s, pos);
+    for (const char* noise : UsersNoise) {
+        StrRemove(s, noise, pos);
+        StrVarFromScratch(&s, pos);
+    }
+
+    // One pass per opening tag, plus one for whatever follows the last tag: with no links
+    // at all that is the page's own plain text, otherwise an empty row.
+    int64_t passes = static_cast<int64_t>(StrCount(s, TagClose)) + 1;
+    int32_t rows = 0;
+    for (int64_t i = 0; i < passes; ++i) {
+        int32_t before = StrLen(s);
+        SplitOffRow(&s, &tag, &name, pos);
+        if (sink)
+            sink(context, name ? name : "");
+        ++rows;
+        // Passes only ever remove bytes, so an unchanged length means an unchanged text: every
+        // later pass would yield this same row, and a line full of ">" must not cost a full
+        // pass per byte.
+        if (StrLen(s) == before) {
+            for (++i; i < passes; ++i, ++rows)
+                if (sink)
+                    sink(context, name ? name : "");
+        }
+    }
+    if (count)
+        *count = rows;
+    ScratchRewind(saved);
+    return true;
+}
