@@ -1,0 +1,186 @@
+#include "toolkit/system/File.h"
+
+#include <type_traits>
+
+#include "toolkit/system/FileSys.h"
+#include "toolkit/system/Heap.h"
+#include "toolkit/system/ObjectTable.h"
+#include "toolkit/text/Scratch.h"
+
+constexpr int32_t FileTableStep = 16;     // slots at first, and slots added beyond a new number
+constexpr int32_t LineStep = 4096;        // a line's reservation grows by this much
+constexpr int32_t TempPathRoom = 260;     // the classic path limit, terminator included
+constexpr int NoByte = -1;
+
+struct FileRecord {
+    // Kernel handles carry their meaning in the low 32 bits, which the registry reads to tell
+    // an open file from a free slot.
+    intptr_t handle;
+    uint8_t* buffer;       // FileBufferSize bytes from the private heap
+    int32_t bufferSize;
+    int32_t available;     // read from the file but not yet delivered
+    int32_t fill;          // bytes the last refill brought; the next byte is at fill - available
+};
+static_assert(std::is_trivially_copyable<FileRecord>::value,
+              "slots are zero-filled and move when the table grows");
+
+static ObjectTable* fileTable;
+
+static FileRecord* FileOf(int32_t number) {
+    return static_cast<FileRecord*>(ObjectTableGet(fileTable, number));
+}
+
+// The next byte, or NoByte at the end of the data; a failed read ends the data too.
+static int FileFetchByte(FileRecord* file) {
+    if (file->available > 0)
+        return file->buffer[file->fill - file->available--];
+    const int32_t n = FileSysRead(file->handle, file->buffer, file->bufferSize);
+    file->fill = n > 0 && n <= file->bufferSize ? n : 0;
+    if (file->fill == 0) {
+        file->available = 0;
+        return NoByte;
+    }
+    file->available = file->fill - 1;
+    return file->buffer[0];
+}
+
+// Only for the byte just delivered, which is still in the buffer right before the next one.
+static void FilePutBack(FileRecord* file) {
+    if (file->available < file->fill)
+        ++file->available;
+}
+
+void FileInit() {
+    if (!fileTable)
+        fileTable = ObjectTableCreate(sizeof(FileRecord), FileTableStep, FileClose);
+}
+
+void FileCloseAll() { ObjectTableReleaseAll(fileTable); }
+
+static void Forget(int32_t number, int32_t chosen) {
+    if (number == AutoNumber)
+        ObjectTableRemove(fileTable, chosen);
+}
+
+intptr_t FileOpenRead(int32_t number, const char* path) {
+    int32_t chosen = 0;
+    // The claim closes a file already open under the number, so a failure below leaves it free.
+    auto* file = static_cast<FileRecord*>(ObjectTableClaim(fileTable, number, &chosen));
+    if (!file)
+        return 0;
+    const intptr_t handle = FileSysOpenRead(path);
+    if (!handle) {
+        Forget(number, chosen);
+        return 0;
+    }
+    auto* buffer = static_cast<uint8_t*>(PrivateAllocRaw(FileBufferSize));
+    if (!buffer) {
+        FileSysClose(handle);
+        Forget(number, chosen);
+        return 0;
+    }
+    file->buffer = buffer;
+    file->bufferSize = FileBufferSize;
+    file->available = 0;
+    file->fill = 0;
+    file->handle = handle;  // last: until now the record counts as free
+    return number == AutoNumber ? chosen : handle;
+}
+
+int32_t FileAtEnd(int32_t number) {
+    FileRecord* file = FileOf(number);
+    if (!file)
+        return 0;
+    if (FileFetchByte(file) == NoByte)
+        return 1;
+    FilePutBack(file);
+    return 0;
+}
+
+// Null when the scratch area could not make the room, so nothing is written through it.
+static char* Reserve(int32_t length, int32_t pos) {
+    char* out = ScratchReserve(length, pos);
+    return out && ScratchEnd() == pos + length ? out : nullptr;
+}
+
+static char* Finish(char* out, int32_t length, int32_t room) {
+    out[length] = '\0';
+    ScratchRelease(room - length);
+    return out;
+}
+
+// How much a full line reservation grows by: whole steps of LineStep, but at least doubling.
+// Each growth may copy everything read so far, so growing by one step at a time would make a
+// line of a few megabytes cost minutes of copying.
+static int32_t GrowthFor(int32_t room) {
+    const int64_t more = room < LineStep ? LineStep : room;
+    return static_cast<int64_t>(room) + more > INT32_MAX - LineStep ? 0
+                                                                      : static_cast<int32_t>(more);
+}
+
+// Consumes the ending after a CR: LF belongs to it, any other byte starts the next line.
+static void SkipLineFeed(FileRecord* file) {
+    const int next = FileFetchByte(file);
+    if (next != NoByte && next != '\n')
+        FilePutBack(file);
+}
+
+char* FileReadLine(int32_t number, int32_t pos) {
+    int32_t room = LineStep;
+    char* out = Reserve(room, pos);
+    if (!out)
+        return ScratchEmptyAt(pos);
+    FileRecord* file = FileOf(number);
+    if (!file)
+        return Finish(out, 0, room);
+    int32_t length = 0;
+    bool full = false;  // memory ran out: the rest of the line is consumed, not stored
+    for (;;) {
+        const int c = FileFetchByte(file);
+        if (c == NoByte || c == '\0' || c == '\n')
+            break;
+        if (c == '\r') {
+            SkipLineFeed(file);
+            break;
+        }
+        if (full)
+            continue;
+        out[length++] = static_cast<char>(c);
+        if (length == room) {
+            const int32_t more = GrowthFor(room);
+            char* grown = more ? Reserve(room + more, pos) : nullptr;
+            if (grown) {
+                room += more;
+                out = grown;
+            } else {
+                // Keep a byte for the terminator inside what we hold.
+                --length;
+                full = true;
+            }
+        }
+    }
+    return Finish(out, length, room);
+}
+
+void FileClose(int32_t number) {
+    if (number == AutoNumber)
+        return;
+    FileRecord* file = FileOf(number);
+    if (!file)
+        return;
+    PrivateFree(file->buffer);
+    FileSysClose(file->handle);
+    ObjectTableRemove(fileTable, number);
+}
+
+// A path that needs the whole reservation or more cannot be terminated inside it, so it is
+// reported as failure (the empty text) rather than cut short into a different directory.
+char* TempDirectory(int32_t pos) {
+    char* out = Reserve(TempPathRoom, pos);
+    if (!out)
+        return ScratchEmptyAt(pos);
+    int32_t length = FileSysTempPath(out, TempPathRoom);
+    if (length <= 0 || length >= TempPathRoom)
+        length = 0;
+    return Finish(out, length, TempPathRoom);
+}
