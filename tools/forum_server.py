@@ -107,6 +107,7 @@ class State:
         self.delay = 0.0            # seconds to wait before answering the index
         self.status = 200
         self.body = "page"          # "page", "notfound", "garbage", "empty" or "drop"
+        self.auto_post = False      # a new post before every index answer (for benchmarks)
         self.requests = []          # one record per index request, in arrival order
         self.in_flight = 0
         self.max_in_flight = 0
@@ -121,6 +122,7 @@ class State:
             "delay": lambda v: isinstance(v, (int, float)) and 0 <= v <= 120,
             "status": lambda v: isinstance(v, int) and 100 <= v <= 599,
             "body": lambda v: v in BODIES,
+            "auto_post": lambda v: isinstance(v, bool),
             "clear_log": lambda v: v is True,
         }
         for key, value in changes.items():
@@ -144,6 +146,7 @@ class State:
                 "total": self.total, "users": [dict(u) for u in self.users],
                 "users_first": self.users_first, "total_bold": self.total_bold,
                 "delay": self.delay, "status": self.status, "body": self.body,
+                "auto_post": self.auto_post,
                 "requests": [dict(r) for r in self.requests],
                 "index_requests": len(self.requests),
                 "in_flight": self.in_flight, "max_in_flight": self.max_in_flight,
@@ -483,6 +486,8 @@ def make_handler(state):
                 state.max_in_flight = max(state.max_in_flight, state.in_flight)
                 record = {"start": start, "end": None}
                 state.requests.append(record)
+                if state.auto_post and state.total.isdigit():
+                    state.total = str(int(state.total) + 1)
             try:
                 snap = state.snapshot()
                 if snap["delay"] > 0:

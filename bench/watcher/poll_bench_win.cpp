@@ -1,0 +1,316 @@
+// Poll-cycle benchmark: the watcher's window and controls as the shell builds them, then poll
+// cycles back to back against a forum server, with what they cost and what they leave behind.
+// Prints figures only; nothing here passes or fails.
+//
+//   poll_bench_win SITE_ROOT [CYCLES] [SCAN_REPEATS]
+//
+// SITE_ROOT is the server's root ("http://127.0.0.1:8613/"). Every tenth cycle is acknowledged
+// on the main thread, as a user would, so the alert and acknowledgement paths both run when the
+// server's total moves.
+#include <windows.h>
+#include <urlmon.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "app/Poll.h"
+#include "app/Scanner.h"
+#include "app/Shell.h"
+#include "toolkit/system/File.h"
+#include "toolkit/system/Heap.h"
+#include "toolkit/system/Toolkit.h"
+#include "toolkit/text/Scratch.h"
+#include "toolkit/text/StrHeap.h"
+
+// The watcher reads its forum from here; the benchmark aims it at the server it was given.
+const char* forumSiteRoot = "http://127.0.0.1:8613/";
+
+namespace {
+
+constexpr int DefaultCycles = 1000;
+constexpr int DefaultScanRepeats = 300;
+constexpr int EarlyReport = 10;
+constexpr int AcknowledgeEvery = 10;
+constexpr DWORD CycleTimeoutMs = 30000;
+constexpr double HundredNsPerMs = 10000.0;
+
+double CpuMs(HANDLE process) {
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user))
+        return 0;
+    ULARGE_INTEGER k{{kernel.dwLowDateTime, kernel.dwHighDateTime}};
+    ULARGE_INTEGER u{{user.dwLowDateTime, user.dwHighDateTime}};
+    return static_cast<double>(k.QuadPart + u.QuadPart) / HundredNsPerMs;
+}
+
+double NowMs() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+DWORD WINAPI CycleThread(void*) {
+    return PollForum(0);
+}
+
+// One cycle on a worker, as the shell runs it; the main thread handles the messages the worker
+// sends to the controls meanwhile, as its event loop would.
+bool RunCycle() {
+    watcher.pollRunning.store(1);
+    HANDLE thread = CreateThread(nullptr, 0, CycleThread, nullptr, 0, nullptr);
+    if (!thread) {
+        watcher.pollRunning.store(0);
+        return false;
+    }
+    const DWORD deadline = GetTickCount() + CycleTimeoutMs;
+    bool ended = false;
+    while (!ended && GetTickCount() < deadline) {
+        DWORD woke = MsgWaitForMultipleObjects(1, &thread, FALSE, CycleTimeoutMs, QS_ALLINPUT);
+        ended = woke == WAIT_OBJECT_0;
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    CloseHandle(thread);
+    return ended;
+}
+
+// Blocks of sizes nothing else asks for, so a walk can tell which heap is ours.
+constexpr SIZE_T PrivateMarkSize = 7771;
+constexpr SIZE_T StringMarkSize = 7773;
+
+struct HeapTotals {
+    SIZE_T busyBytes;
+    DWORD busyBlocks;
+    bool privateHeap;
+    bool stringHeap;
+};
+
+HeapTotals WalkHeap(HANDLE heap) {
+    HeapTotals totals{0, 0, false, false};
+    if (!HeapLock(heap))
+        return totals;
+    PROCESS_HEAP_ENTRY entry;
+    entry.lpData = nullptr;
+    while (HeapWalk(heap, &entry)) {
+        if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) {
+            totals.busyBytes += entry.cbData;
+            totals.busyBlocks++;
+            totals.privateHeap |= entry.cbData == PrivateMarkSize;
+            totals.stringHeap |= entry.cbData == StringMarkSize;
+        }
+    }
+    HeapUnlock(heap);
+    return totals;
+}
+
+// The kernel's table of every process's handles, for counting ours where GetProcessHandleCount
+// says nothing (Wine answers 0).
+struct SystemHandleEntry {
+    ULONG ownerPid;
+    BYTE objectType;
+    BYTE flags;
+    USHORT handle;
+    void* object;
+    ACCESS_MASK access;
+};
+struct SystemHandleTable {
+    ULONG count;
+    SystemHandleEntry entries[1];
+};
+constexpr ULONG SystemHandleInformationClass = 16;
+using QueryFn = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
+
+long CountOwnHandles() {
+    auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query)
+        return -1;
+    std::vector<unsigned char> buffer(1 << 16);
+    for (int attempt = 0; attempt < 8; attempt++) {
+        ULONG needed = 0;
+        LONG status = query(SystemHandleInformationClass, buffer.data(),
+                            static_cast<ULONG>(buffer.size()), &needed);
+        if (status >= 0) {
+            auto* table = reinterpret_cast<SystemHandleTable*>(buffer.data());
+            long own = 0;
+            for (ULONG i = 0; i < table->count; i++)
+                own += table->entries[i].ownerPid == GetCurrentProcessId();
+            return own;
+        }
+        buffer.resize(buffer.size() * 4);
+    }
+    return -1;
+}
+
+// GetGuiResources counts nothing under Wine; there a fresh object's handle index stands in:
+// the system hands out the lowest free slot, so objects left behind push it up.
+unsigned long NextGdiSlot() {
+    HGDIOBJ probe = CreateSolidBrush(RGB(1, 2, 3));
+    unsigned long slot = static_cast<unsigned long>(reinterpret_cast<uintptr_t>(probe) & 0xFFFF);
+    DeleteObject(probe);
+    return slot;
+}
+
+unsigned long NextUserSlot() {
+    BYTE andMask[32] = {0};
+    BYTE xorMask[32] = {0};
+    HICON probe = CreateIcon(nullptr, 16, 16, 1, 1, andMask, xorMask);
+    unsigned long slot = static_cast<unsigned long>(reinterpret_cast<uintptr_t>(probe) & 0xFFFF);
+    DestroyIcon(probe);
+    return slot;
+}
+
+// Handles, GDI and USER objects, and every heap's blocks in use. Our private heap and the
+// string heap are among the heaps; growth in any of them between the early and the late report
+// is what a leak would look like.
+void ReportResources(int cycle) {
+    HANDLE process = GetCurrentProcess();
+    DWORD handles = 0;
+    GetProcessHandleCount(process, &handles);
+    printf("cycle %d: handles %lu (kernel table: %ld), GDI objects %lu, USER objects %lu, "
+           "next GDI slot %lu, next USER slot %lu\n", cycle,
+           static_cast<unsigned long>(handles), CountOwnHandles(),
+           static_cast<unsigned long>(GetGuiResources(process, GR_GDIOBJECTS)),
+           static_cast<unsigned long>(GetGuiResources(process, GR_USEROBJECTS)),
+           NextGdiSlot(), NextUserSlot());
+    std::vector<HANDLE> heaps(64);
+    DWORD count = GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data());
+    HANDLE defaultHeap = GetProcessHeap();
+    void* privateMark = PrivateAllocRaw(PrivateMarkSize);
+    void* stringMark = StrHeapAlloc(StringMarkSize);
+    for (DWORD i = 0; i < count && i < heaps.size(); i++) {
+        HeapTotals t = WalkHeap(heaps[i]);
+        const char* name = heaps[i] == defaultHeap ? " (process heap)"
+                           : t.privateHeap         ? " (private heap)"
+                           : t.stringHeap          ? " (string heap)"
+                                                   : "";
+        // The marks themselves are left out of the figures.
+        const SIZE_T mark = t.privateHeap ? PrivateMarkSize : t.stringHeap ? StringMarkSize : 0;
+        printf("cycle %d: heap %lu%s: %lu bytes in %lu blocks\n", cycle,
+               static_cast<unsigned long>(i), name,
+               static_cast<unsigned long>(t.busyBytes - mark),
+               static_cast<unsigned long>(t.busyBlocks - (mark ? 1 : 0)));
+    }
+    PrivateFree(privateMark);
+    StrHeapFree(stringMark);
+}
+
+void NoRow(void*, const char*) {}
+
+// The scanning part of a cycle alone, with no network and no controls: the page the last
+// cycle saved, read line by line and put through the scanner rules.
+int ScanSavedPage(const char* path) {
+    int lines = 0;
+    if (!FileOpenRead(PageFile, path))
+        return 0;
+    StrVar line = nullptr;
+    while (!FileAtEnd(PageFile)) {
+        const int32_t at = ScratchEnd();
+        FileReadLine(PageFile, at);
+        StrVarFromScratch(&line, at);
+        lines++;
+        StrVar total = nullptr;
+        TotalFromLine(line, &total);
+        StrVarFree(total);
+        int32_t count = 0;
+        if (UsersFromLine(line, NoRow, nullptr, &count))
+            break;
+    }
+    StrVarFree(line);
+    FileClose(PageFile);
+    return lines;
+}
+
+// The download alone, as a cycle makes it: what a cycle costs beyond this is the scanning and
+// the updating of the window.
+void MeasureDownload(const char* path, int repeats) {
+    const int32_t pos = ScratchEnd();
+    StrAppend(forumSiteRoot);
+    StrAppend("phpBB2/");
+    StrVar address = nullptr;
+    StrVarFromScratch(&address, pos);
+    HANDLE process = GetCurrentProcess();
+    const double cpu0 = CpuMs(process), wall0 = NowMs();
+    for (int i = 0; i < repeats; i++)
+        URLDownloadToFileA(nullptr, address, path, 0, nullptr);
+    const double cpu = CpuMs(process) - cpu0, wall = NowMs() - wall0;
+    printf("download only: %.2f ms wall, %.3f ms CPU per download (%d downloads)\n",
+           wall / repeats, cpu / repeats, repeats);
+    StrVarFree(address);
+}
+
+void MeasureScan(const char* path, int repeats) {
+    HANDLE process = GetCurrentProcess();
+    int lines = 0;
+    const double cpu0 = CpuMs(process), wall0 = NowMs();
+    for (int i = 0; i < repeats; i++)
+        lines = ScanSavedPage(path);
+    const double cpu = CpuMs(process) - cpu0, wall = NowMs() - wall0;
+    printf("scan only (saved page, %d lines read): %.3f ms wall, %.3f ms CPU per scan "
+           "(%d scans)\n", lines, wall / repeats, cpu / repeats, repeats);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        fprintf(stderr, "usage: poll_bench_win SITE_ROOT [CYCLES] [SCAN_REPEATS]\n");
+        return 2;
+    }
+    forumSiteRoot = argv[1];
+    const int cycles = argc > 2 ? atoi(argv[2]) : DefaultCycles;
+    const int scanRepeats = argc > 3 ? atoi(argv[3]) : DefaultScanRepeats;
+
+    PrivateHeapCreate();
+    ToolkitStartUp();
+    WatcherInit();
+    ShellBuildWindow();
+
+    HANDLE process = GetCurrentProcess();
+    double cpuTotal = 0, wallTotal = 0, wallMax = 0;
+    int done = 0;
+    for (int i = 1; i <= cycles; i++) {
+        const double cpu0 = CpuMs(process), wall0 = NowMs();
+        if (!RunCycle()) {
+            printf("cycle %d did not end within %lu ms; stopping\n", i,
+                   static_cast<unsigned long>(CycleTimeoutMs));
+            break;
+        }
+        const double wall = NowMs() - wall0;
+        cpuTotal += CpuMs(process) - cpu0;
+        wallTotal += wall;
+        wallMax = wall > wallMax ? wall : wallMax;
+        done = i;
+        if (i % AcknowledgeEvery == 0)
+            ShellAcknowledge();
+        if (i == EarlyReport || i == cycles)
+            ReportResources(i);
+        fflush(stdout);
+    }
+    if (done > 0)
+        printf("full cycles: %d, %.2f ms wall (max %.1f), %.3f ms CPU of this process per cycle "
+               "(download included, server not)\n", done, wallTotal / done, wallMax,
+               cpuTotal / done);
+    const int32_t pos = ScratchEnd();
+    TempDirectory(pos);
+    StrAppend("Temp.htm");
+    StrVar path = nullptr;
+    StrVarFromScratch(&path, pos);
+    MeasureDownload(path, scanRepeats);
+    MeasureScan(path, scanRepeats);
+    StrVarFree(path);
+    fflush(stdout);
+    ToolkitShutDown();
+    PrivateHeapDestroy();
+    return 0;
+}
