@@ -1,5 +1,7 @@
 #include "toolkit/media/Tray.h"
 
+#include "toolkit/media/TrayMask.h"
+
 #include <shellapi.h>
 
 #include <cstddef>
@@ -40,7 +42,7 @@ static_assert(sizeof(OSVERSIONINFOA) == 148, "the size the version query expects
 #endif
 
 constexpr int32_t TrayTableStep = 16;
-constexpr BYTE OpaqueAlpha = 0;        // alpha of a pixel the mask leaves see-through
+constexpr BYTE TransparentAlpha = 0;
 constexpr COLORREF MaskTransparent = RGB(255, 255, 255);
 constexpr COLORREF MaskOpaque = RGB(0, 0, 0);
 
@@ -104,18 +106,20 @@ bool MaskFromAlpha(HDC maskDc, HBITMAP bitmap, const BITMAP& info) {
         const uint32_t* row = pixels + static_cast<size_t>(bottomUp ? info.bmHeight - 1 - y : y) * stride;
         for (LONG x = 0; x < info.bmWidth; ++x) {
             const BYTE alpha = static_cast<BYTE>(row[x] >> 24);
-            anyAlpha = anyAlpha || alpha != OpaqueAlpha;
-            SetPixel(maskDc, x, y, alpha == OpaqueAlpha ? MaskTransparent : MaskOpaque);
+            anyAlpha = anyAlpha || alpha != TransparentAlpha;
+            SetPixel(maskDc, x, y, alpha == TransparentAlpha ? MaskTransparent : MaskOpaque);
         }
     }
     if (owned) PrivateFree(const_cast<uint32_t*>(pixels));
     return anyAlpha;
 }
 
-// The AND mask for an icon made from a bitmap: see-through where the bitmap's alpha is zero on
-// a desktop that cannot draw alpha itself; otherwise opaque everywhere, leaving any shaping to
-// the alpha channel.
-HBITMAP MakeMask(HBITMAP bitmap) {
+}  // namespace
+
+// Opaque everywhere unless the alpha channel must do the shaping through the mask: on an
+// alpha-capable desktop the alpha channel shapes the icon itself, and a bitmap whose alpha is
+// all zero has no channel to shape by.
+HBITMAP TrayMakeMask(HBITMAP bitmap, bool alphaDrawn) {
     BITMAP info{};
     GetObjectA(bitmap, sizeof info, &info);
     HBITMAP mask = CreateBitmap(info.bmWidth, info.bmHeight, 1, 1, nullptr);
@@ -123,7 +127,7 @@ HBITMAP MakeMask(HBITMAP bitmap) {
     HDC dc = CreateCompatibleDC(nullptr);
     if (!dc) return mask;
     HGDIOBJ previous = SelectObject(dc, mask);
-    const bool shaped = !alphaIconsSupported && info.bmBitsPixel == 32 && MaskFromAlpha(dc, bitmap, info);
+    const bool shaped = !alphaDrawn && info.bmBitsPixel == 32 && MaskFromAlpha(dc, bitmap, info);
     if (!shaped) {
         RECT all{0, 0, info.bmWidth, info.bmHeight};
         FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
@@ -132,6 +136,8 @@ HBITMAP MakeMask(HBITMAP bitmap) {
     DeleteDC(dc);
     return mask;
 }
+
+namespace {
 
 // The icon the shell is given for an image. The shell copies every icon it receives, so the
 // one converted for the previous call can go now without touching what is on display.
@@ -142,7 +148,7 @@ HICON IconForImage(TrayRecord* record, intptr_t image) {
     }
     HANDLE handle = reinterpret_cast<HANDLE>(image);
     if (GetObjectType(handle) != OBJ_BITMAP) return static_cast<HICON>(handle);
-    HBITMAP mask = MakeMask(static_cast<HBITMAP>(handle));
+    HBITMAP mask = TrayMakeMask(static_cast<HBITMAP>(handle), alphaIconsSupported);
     ICONINFO info{};
     info.fIcon = TRUE;
     info.hbmMask = mask;
