@@ -11,6 +11,7 @@ constexpr uint32_t MouseRightDouble = 0x0206;
 
 WinOpenStyle WinDecodeFlags(uint32_t flags) {
     WinOpenStyle out{};
+    out.becomesGadgetParent = (flags & WinFlagNoGadgetParent) == 0;
     flags &= ~WinFlagNoGadgetParent;
     // A caller that asks for nothing but placement still gets a window one can move and close.
     if ((flags & ~CaptionlessOptions) == 0)
