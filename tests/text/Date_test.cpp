@@ -158,19 +158,18 @@ TEST_F(DateTest, LongOutputSurvivesGrowthOfTheReservation) {
 }
 
 TEST_F(DateTest, MaskMayLieInTheScratchAreaItself) {
-    // The mask is built where the result goes, and its output outgrows the area so it moves.
-    const int32_t pos = ScratchEnd();
-    std::string mask;
-    for (int i = 0; i < 2000; ++i)
-        mask += "%ss%ii";
-    char* inArea = ScratchReserve(static_cast<int32_t>(mask.size()), pos);
+    // A mask built earlier in the area, whose output outgrows the area so that it moves.
+    const int32_t maskPos = ScratchEnd();
+    std::string mask, want;
+    for (int i = 0; i < 3000; ++i) {
+        mask += "%yyyy-%hh";
+        want += "2010-09";
+    }
+    char* inArea = ScratchReserve(static_cast<int32_t>(mask.size()) + 1, maskPos);
     ASSERT_NE(inArea, nullptr);
     std::memcpy(inArea, mask.c_str(), mask.size() + 1);
-    std::string want;
-    for (int i = 0; i < 2000; ++i)
-        want += "0305";
-    EXPECT_EQ(std::string(DateFormat(inArea, Morning, pos)), want);
-    ScratchEmptyAt(pos);
+    EXPECT_EQ(std::string(DateFormat(inArea, Morning, ScratchEnd())), want);
+    ScratchEmptyAt(maskPos);
 }
 
 // DateNow must read the wall clock as shown, daylight saving included. The clock can tick
