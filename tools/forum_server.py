@@ -15,6 +15,8 @@ import html
 import json
 import random
 import signal
+import socket
+import struct
 import sys
 import threading
 import time
@@ -32,9 +34,9 @@ PAGE_HEADERS = [
 ]
 
 USER_KINDS = ("normal", "admin", "hidden")
-# What the index answers with; "drop" closes the connection without any answer, which the
-# watcher's download reports as a failure.
-BODIES = ("page", "notfound", "garbage", "empty", "drop")
+# What the index answers with; "drop" closes the connection without any answer, "reset" aborts
+# it (a TCP reset).
+BODIES = ("page", "notfound", "garbage", "empty", "drop", "reset")
 
 DEFAULT_USERS = [
     {"name": "admin", "id": 2, "kind": "admin"},
@@ -106,7 +108,7 @@ class State:
         self.total_bold = True      # False: the total line lost its bold run
         self.delay = 0.0            # seconds to wait before answering the index
         self.status = 200
-        self.body = "page"          # "page", "notfound", "garbage", "empty" or "drop"
+        self.body = "page"          # one of BODIES
         self.auto_post = False      # a new post before every index answer (for benchmarks)
         self.requests = []          # one record per index request, in arrival order
         self.in_flight = 0
@@ -492,7 +494,10 @@ def make_handler(state):
                 snap = state.snapshot()
                 if snap["delay"] > 0:
                     state.stopping.wait(snap["delay"])
-                if snap["body"] == "drop":
+                if snap["body"] in ("drop", "reset"):
+                    if snap["body"] == "reset":
+                        self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER,
+                                                   struct.pack("ii", 1, 0))
                     self.close_connection = True
                     return
                 if snap["body"] == "garbage":

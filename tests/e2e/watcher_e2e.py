@@ -14,6 +14,7 @@ import argparse
 import glob
 import json
 import os
+import select
 import signal
 import subprocess
 import sys
@@ -132,12 +133,13 @@ class Forum:
         if state:
             argv += ["--state", json.dumps(state)]
         self.base = "http://127.0.0.1:%d/" % port
-        self.proc = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+        self.proc = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                      text=True)
-        line = self.proc.stdout.readline()
+        ready, _, _ = select.select([self.proc.stdout], [], [], 20)
+        line = self.proc.stdout.readline() if ready else ""
         if not line.startswith("listening on"):
-            self.proc.kill()
-            raise RuntimeError("forum server did not start: " + line + self.proc.stderr.read())
+            self.stop()
+            raise RuntimeError("forum server did not start: " + line)
 
     def control(self, changes=None):
         data = json.dumps(changes).encode() if changes is not None else None
@@ -153,6 +155,7 @@ class Forum:
         except subprocess.TimeoutExpired:
             self.proc.kill()
             self.proc.wait(timeout=10)
+        self.proc.stdout.close()
 
 
 class WatcherCase(unittest.TestCase):
@@ -269,6 +272,24 @@ class WatcherCase(unittest.TestCase):
         wait_for(lambda: len(self.forum.control()["requests"]) > first + count,
                  (count + 2) * POLL_SECONDS + 30, "%d polls after %s" % (count, changes))
         return self.state()
+
+    def forum_down_for_polls(self, polls):
+        """Refuses connections for `polls` poll periods, then serves again. A refused connection
+        leaves no trace to wait for, so this is the one wait by the clock. (A connection the
+        server drops without answering would be countable, but Wine's download reports it as
+        an empty page, not as a failure.)"""
+        settings = None
+        if self.forum:
+            kept = ("total", "users", "users_first", "total_bold", "status", "body", "delay")
+            settings = {k: v for k, v in self.forum.control().items() if k in kept}
+            self.forum.stop()
+        deadline = time.time() + polls * POLL_SECONDS + 1
+        # The window keeps answering meanwhile; checking it fills the wait.
+        while time.time() < deadline:
+            self.assertTrue(self.complete(self.state()), "the window answers")
+            time.sleep(0.5)
+        if settings is not None:
+            type(self).forum = Forum(ARGS.server, ARGS.port, settings)
 
     def tray(self, *actions):
         for action in actions:
@@ -413,11 +434,12 @@ class A_FirstStart(WatcherCase):
 
     def test_12_failed_download_changes_nothing_not_even_the_stamp(self):
         before = self.poll_with()
-        after = self.polls_after({"body": "drop"}, 2)
+        self.forum_down_for_polls(2)
+        after = self.state()
         self.assertEqual(after["labels"], before["labels"])
         self.assertEqual(after["rows"], before["rows"])
         self.assertEqual(self.icon_colour(after), "red")
-        state = self.poll_with(body="page", total="20010")
+        state = self.poll_with(total="20010")
         self.assertEqual(state["labels"]["4"], NEW_PREFIX + "1")
 
     def test_13_slow_server_never_sees_two_polls_at_once(self):
@@ -450,11 +472,11 @@ class A_FirstStart(WatcherCase):
 
 
 class B_ForumDown(WatcherCase):
-    """A watcher that starts while every download fails and no earlier page exists."""
+    """A watcher that starts while the forum refuses connections and no earlier page exists."""
 
     @classmethod
     def setUpClass(cls):
-        cls.start_watcher({"body": "drop"})
+        cls.start_watcher(server_running=False)
 
     @classmethod
     def tearDownClass(cls):
@@ -462,26 +484,18 @@ class B_ForumDown(WatcherCase):
 
     def test_1_nothing_is_shown_until_a_download_succeeds(self):
         self.ready_state()
-        state = self.polls_after({}, 1)
+        self.forum_down_for_polls(2)
+        state = self.state()
         self.assertEqual(state["labels"], {"1": "", "3": LABEL3_START, "4": LABEL4_START})
         self.assertEqual(state["rows"], [])
         self.assertEqual(self.icon_colour(state), "red")
 
     def test_2_the_first_good_download_is_a_first_poll(self):
-        state = self.poll_with(body="page")
+        type(self).forum = Forum(ARGS.server, ARGS.port)
+        state = self.poll_with()
         self.assertEqual(state["labels"]["3"], TOTAL_PREFIX + "12345")
         self.assertEqual(state["labels"]["4"], LABEL4_START)
         self.assertEqual(state["rows"], DEFAULT_ROWS)
-
-    def test_3_refused_connections_change_nothing(self):
-        before = self.state()
-        self.forum.stop()
-        # Nothing can be counted with the server gone: two poll periods and a margin.
-        time.sleep(2 * POLL_SECONDS + 1)
-        type(self).forum = Forum(ARGS.server, ARGS.port)
-        after = self.state()
-        self.assertEqual(after["labels"], before["labels"])
-        self.assertEqual(after["rows"], before["rows"])
 
 
 def main():
@@ -494,9 +508,11 @@ def main():
     root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
     SESSION = WineSession(os.path.abspath(ARGS.prefix), root)
     try:
-        # The browser stands in for itself: http addresses go to the recorder.
-        SESSION.reg_add(r"HKCU\Software\Classes\http\shell\open\command",
-                        ["/ve", "/d", '"%s" "%%1"' % windows_path(ARGS.recorder)])
+        # The recorder stands in for the browser. Windows looks in HKCU's classes first; Wine's
+        # ShellExecuteEx reads only the machine-wide ones, so both are set.
+        for key in (r"HKCU\Software\Classes\http\shell\open\command",
+                    r"HKLM\Software\Classes\http\shell\open\command"):
+            SESSION.reg_add(key, ["/ve", "/d", '"%s" "%%1"' % windows_path(ARGS.recorder)])
         program = unittest.main(argv=[sys.argv[0]] + rest, exit=False, verbosity=2)
         return 0 if program.result.wasSuccessful() else 1
     finally:
