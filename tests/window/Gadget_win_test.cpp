@@ -419,6 +419,8 @@ TEST(Gadgets, UnknownNumbersDoNothing) {
         GadgetSetColour(number, 2, 0);
         EXPECT_EQ(GadgetGetItemData(number, 0), 0) << number;
     }
+    GadgetPostEvent(nullptr, 0);
+    EXPECT_EQ(CountCode(PumpFor(50), static_cast<int32_t>(GadgetNotifyMsg)), 0);
 }
 
 TEST(Gadgets, AutomaticNumberIsReturnedAndNamesTheGadget) {

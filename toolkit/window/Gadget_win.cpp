@@ -290,7 +290,8 @@ static char* ListBoxGetItemText(GadgetRecord* record, int32_t position) {
     CopyRequest request{nullptr, 0};
     auto needed = static_cast<int32_t>(
         Send(record, ListBoxCopyItemMsg, Position(position), reinterpret_cast<LPARAM>(&request)));
-    for (int32_t attempt = 0; attempt < CopyAttempts && needed >= 0; ++attempt) {
+    for (int32_t attempt = 0; attempt < CopyAttempts && needed >= 0 && needed < INT32_MAX;
+         ++attempt) {
         request.buffer = ScratchReserve(needed + 1, pos);
         request.capacity = needed + 1;
         if (!request.buffer)
@@ -571,6 +572,10 @@ LRESULT GadgetForward(HWND gadget, HWND parent, UINT message, WPARAM wParam, LPA
 }
 
 void GadgetPostEvent(HWND control, int32_t type) {
+    // PostMessageA to no window would post to this thread, and the wait would hand the program
+    // a bare 13103 that no window sent.
+    if (!control)
+        return;
     HWND owner = control;
     while (!GetPropA(owner, WindowIdProperty)) {
         HWND parent = GetParent(owner);
