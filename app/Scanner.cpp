@@ -39,20 +39,29 @@ struct StrVarsGuard {
 };
 }  // namespace
 
+// Copies only what lies in the area: a text elsewhere cannot change or move while this runs,
+// and copying a whole users line on every pass would dominate the scan.
+static const char* Stable(StrVar* copy, const char* text) {
+    if (!ScratchOffsetOf(text))
+        return text;
+    StrVarInit(copy, text);
+    return *copy;
+}
+
 char* ExtractBetween(const char* text, const char* left, const char* right, int32_t pos) {
     // Own copies first: a caller may pass results that still lie in the area, which the
-    // results below overwrite or move.
-    StrVar t = nullptr, l = nullptr, r = nullptr, rest = nullptr;
-    StrVarsGuard guard{{&t, &l, &r, &rest}};
-    StrVarInit(&t, text);
-    StrVarInit(&l, left);
-    StrVarInit(&r, right);
-    int32_t p = StrFind(t, l, 1);
+    // result below overwrites or moves.
+    StrVar t = nullptr, l = nullptr, r = nullptr;
+    StrVarsGuard guard{{&t, &l, &r, nullptr}};
+    text = Stable(&t, text);
+    left = Stable(&l, left);
+    right = Stable(&r, right);
+    int32_t p = StrFind(text, left, 1);
     if (p == 0)
         return ScratchEmptyAt(pos);
-    StrRight(t, StrLen(t) - p - StrLen(l) + 1, pos);
-    StrVarFromScratch(&rest, pos);
-    int32_t q = StrFind(rest, r, 1);
+    // What follows the first left end, read in place rather than copied out first.
+    const char* rest = text + (p - 1) + StrLen(left);
+    int32_t q = StrFind(rest, right, 1);
     return StrLeft(rest, q - 1, pos);  // a missing right end makes the count -1: empty
 }
 
@@ -83,18 +92,22 @@ bool TotalFromLine(const char* line, StrVar* total) {
     return true;
 }
 
-// s = StrRemove(s, needle) for a needle built in the area at pos by the caller.
-static void RemovePassed(StrVar* s, int32_t pos) {
+// s = StrRemove(s, needle) for a needle built in the area at pos by the caller; returns the
+// new length of s.
+static int32_t RemovePassed(StrVar* s, int32_t pos) {
     char* needle = ScratchPass(pos);
     int32_t out = ScratchEnd();
     StrRemove(*s, needle, out);
+    int32_t len = ScratchEnd() - out;
     StrVarFromScratch(s, out);
     ScratchRewind(pos);
+    return len;
 }
 
 // One pass: the first remaining tag goes everywhere it occurs, then the text before the
-// first comma is the row, and that text with its comma goes everywhere it occurs.
-static void SplitOffRow(StrVar* s, StrVar* tag, StrVar* name, int32_t pos) {
+// first comma is the row, and that text with its comma goes everywhere it occurs. Returns the
+// length of s after the pass.
+static int32_t SplitOffRow(StrVar* s, StrVar* tag, StrVar* name, int32_t pos) {
     ExtractBetween(*s, TagOpen, TagClose, pos);
     StrVarFromScratch(tag, pos);
     StrAppend(TagOpen);
@@ -106,7 +119,7 @@ static void SplitOffRow(StrVar* s, StrVar* tag, StrVar* name, int32_t pos) {
     StrVarFromScratch(name, pos);
     StrAppend(*name);
     StrAppend(EntryEnd);
-    RemovePassed(s, pos);
+    return RemovePassed(s, pos);
 }
 
 bool UsersFromLine(const char* line, RowSink sink, void* context, int32_t* count) {
@@ -131,16 +144,17 @@ bool UsersFromLine(const char* line, RowSink sink, void* context, int32_t* count
     // at all that is the page's own plain text, otherwise an empty row.
     int64_t passes = static_cast<int64_t>(StrCount(s, TagClose)) + 1;
     int32_t rows = 0;
+    int32_t length = StrLen(s);
     for (int64_t i = 0; i < passes; ++i) {
-        int32_t before = StrLen(s);
-        SplitOffRow(&s, &tag, &name, pos);
+        int32_t before = length;
+        length = SplitOffRow(&s, &tag, &name, pos);
         if (sink)
             sink(context, name ? name : "");
         ++rows;
         // Passes only ever remove bytes, so an unchanged length means an unchanged text: every
         // later pass would yield this same row, and a line full of ">" must not cost a full
         // pass per byte.
-        if (StrLen(s) == before) {
+        if (length == before) {
             for (++i; i < passes; ++i, ++rows)
                 if (sink)
                     sink(context, name ? name : "");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -159,8 +160,8 @@ TEST(StrArguments, InAreaSurviveTheMoveOfTheirOwnReservation) {
     EXPECT_EQ(ScratchEnd(), 3);
 }
 
-static std::string RandomText(std::mt19937& rng, int maxLen) {
-    std::uniform_int_distribution<int> len(0, maxLen);
+static std::string RandomText(std::mt19937& rng, int minLen, int maxLen) {
+    std::uniform_int_distribution<int> len(minLen, maxLen);
     std::uniform_int_distribution<int> letter(0, 2);
     std::string s(static_cast<size_t>(len(rng)), 'a');
     for (char& ch : s)
@@ -168,39 +169,54 @@ static std::string RandomText(std::mt19937& rng, int maxLen) {
     return s;
 }
 
-// std::string is the obvious reference for every byte-level operation.
+static void CheckAgainstStdString(const std::string& text, const std::string& needle, int32_t start,
+                                  int32_t n) {
+    size_t from = start < 1 ? 0 : static_cast<size_t>(start - 1);
+    size_t found = needle.empty() || from >= text.size() ? std::string::npos : text.find(needle, from);
+    ASSERT_EQ(StrFind(text.c_str(), needle.c_str(), start),
+              found == std::string::npos ? 0 : static_cast<int32_t>(found) + 1)
+        << text << " / " << needle << " from " << start;
+
+    std::string removed;
+    int32_t count = 0;
+    for (size_t r = 0; r < text.size();) {
+        if (!needle.empty() && text.compare(r, needle.size(), needle) == 0) {
+            r += needle.size();
+            ++count;
+        } else {
+            removed += text[r++];
+        }
+    }
+    StrRemove(text.c_str(), needle.c_str(), 0);
+    ASSERT_EQ(At(0), removed) << text << " - " << needle;
+    ASSERT_EQ(StrCount(text.c_str(), needle.c_str()), count) << text << " / " << needle;
+
+    size_t k = n < 0 ? 0 : std::min(static_cast<size_t>(n), text.size());
+    StrLeft(text.c_str(), n, 0);
+    ASSERT_EQ(At(0), text.substr(0, k));
+    StrRight(text.c_str(), n, 0);
+    ASSERT_EQ(At(0), text.substr(text.size() - k));
+}
+
+// std::string is the obvious reference for every byte-level operation; short texts reach
+// every boundary, long ones the search over many near-misses.
 TEST(StrReference, AgreesWithStdStringOnGeneratedInputs) {
     std::mt19937 rng(20261206);
     for (int i = 0; i < 4000; ++i) {
         ScratchInit();
-        std::string text = RandomText(rng, 24);
-        std::string needle = RandomText(rng, 3);
+        std::string text = RandomText(rng, 0, 24);
+        std::string needle = RandomText(rng, 0, 3);
         int32_t start = std::uniform_int_distribution<int>(-2, 26)(rng);
-        size_t from = start < 1 ? 0 : static_cast<size_t>(start - 1);
-        size_t found = needle.empty() || from >= text.size() ? std::string::npos : text.find(needle, from);
-        ASSERT_EQ(StrFind(text.c_str(), needle.c_str(), start), found == std::string::npos ? 0 : static_cast<int32_t>(found) + 1)
-            << text << " / " << needle << " from " << start;
-
-        std::string removed;
-        int32_t count = 0;
-        for (size_t r = 0; r < text.size();) {
-            if (!needle.empty() && text.compare(r, needle.size(), needle) == 0) {
-                r += needle.size();
-                ++count;
-            } else {
-                removed += text[r++];
-            }
-        }
-        StrRemove(text.c_str(), needle.c_str(), 0);
-        ASSERT_EQ(At(0), removed) << text << " - " << needle;
-        ASSERT_EQ(StrCount(text.c_str(), needle.c_str()), count) << text << " / " << needle;
-
         int32_t n = std::uniform_int_distribution<int>(-3, 28)(rng);
-        size_t k = n < 0 ? 0 : std::min(static_cast<size_t>(n), text.size());
-        StrLeft(text.c_str(), n, 0);
-        ASSERT_EQ(At(0), text.substr(0, k));
-        StrRight(text.c_str(), n, 0);
-        ASSERT_EQ(At(0), text.substr(text.size() - k));
+        CheckAgainstStdString(text, needle, start, n);
+    }
+    for (int i = 0; i < 300; ++i) {
+        ScratchInit();
+        std::string text = RandomText(rng, 500, 3000);
+        std::string needle = RandomText(rng, 2, 9);
+        int32_t start = std::uniform_int_distribution<int>(-2, 3100)(rng);
+        int32_t n = std::uniform_int_distribution<int>(-3, 3100)(rng);
+        CheckAgainstStdString(text, needle, start, n);
     }
 }
 

@@ -19,19 +19,26 @@ static int32_t LengthOf(const char* text) {
     return len > INT32_MAX ? INT32_MAX : static_cast<int32_t>(len);
 }
 
-// First occurrence of needle[0..n) in hay[0..len), or null. The first byte is found with
-// memchr, which is where nearly all the time of the page scan goes.
+// First occurrence of needle[0..n) in hay[0..len), or null; it never reads outside either.
+// Candidates are found by the needle's last byte and compared from the end backwards: in page
+// markup needles share long heads ("<a href=\"profile.php?...") and differ near their end.
 static const char* FindBytes(const char* hay, size_t len, const char* needle, size_t n) {
     if (n == 0 || n > len)
         return nullptr;
-    const char* last = hay + (len - n);
-    const char first = needle[0];
-    for (const char* at = hay; at <= last; ++at) {
-        at = static_cast<const char*>(std::memchr(at, first, static_cast<size_t>(last - at) + 1));
+    const char last = needle[n - 1];
+    const char* at = hay + n - 1;  // where the needle's last byte would stand
+    const char* stop = hay + len;
+    while (at < stop) {
+        at = static_cast<const char*>(std::memchr(at, last, static_cast<size_t>(stop - at)));
         if (!at)
             return nullptr;
-        if (std::memcmp(at + 1, needle + 1, n - 1) == 0)
-            return at;
+        const char* start = at - (n - 1);
+        size_t k = n - 1;
+        while (k > 0 && start[k - 1] == needle[k - 1])
+            --k;
+        if (k == 0)
+            return start;
+        ++at;
     }
     return nullptr;
 }
@@ -39,26 +46,27 @@ static const char* FindBytes(const char* hay, size_t len, const char* needle, si
 int32_t StrLen(const char* text) { return LengthOf(text); }
 
 int32_t StrFind(const char* text, const char* needle, int32_t start) {
-    int32_t len = LengthOf(text);
-    int32_t n = LengthOf(needle);
-    if (len == 0 || n == 0)
+    if (!text || !needle || !*needle)
         return 0;
     if (start < 1)
         start = 1;
-    if (start > len)
+    // Only as far as start is measured: the scanner looks for the first comma of a long text
+    // on every pass, and measuring the whole text each time would double the pass.
+    size_t skip = static_cast<size_t>(start - 1);
+    if (strnlen(text, skip + 1) <= skip)
         return 0;
-    const char* at = FindBytes(text + start - 1, static_cast<size_t>(len - start + 1), needle,
-                               static_cast<size_t>(n));
-    return at ? static_cast<int32_t>(at - text) + 1 : 0;
+    const char* hit;
+    if (needle[1] == 0) {
+        hit = std::strchr(text + skip, needle[0]);
+    } else {
+        size_t len = std::strlen(text + skip);
+        hit = FindBytes(text + skip, len, needle, std::strlen(needle));
+    }
+    return hit ? static_cast<int32_t>(hit - text) + 1 : 0;
 }
 
-// StrLeft and StrRight: n bytes from `from` on, clamped to the text.
-static char* CopyPart(const char* text, int32_t n, bool fromRight, int32_t pos) {
-    int32_t len = LengthOf(text);
-    if (n < 0)
-        n = 0;
-    if (n > len)
-        n = len;
+// n bytes of text from byte `from` on, to pos; n is already clamped to the text.
+static char* CopyPart(const char* text, int32_t from, int32_t n, int32_t pos) {
     // The reservation may move the area, and with it a text that lies there.
     int32_t offset = ScratchOffsetOf(text);
     char* dst = ScratchReserve(n, pos);
@@ -67,14 +75,25 @@ static char* CopyPart(const char* text, int32_t n, bool fromRight, int32_t pos) 
     if (offset)
         text = ScratchPointerAt(offset);
     if (n > 0)
-        std::memmove(dst, fromRight ? text + (len - n) : text, static_cast<size_t>(n));
+        std::memmove(dst, text + from, static_cast<size_t>(n));
     dst[n] = 0;
     return dst;
 }
 
-char* StrLeft(const char* text, int32_t n, int32_t pos) { return CopyPart(text, n, false, pos); }
+char* StrLeft(const char* text, int32_t n, int32_t pos) {
+    // Measured only as far as n: the scanner takes short heads of long texts.
+    int32_t len = n > 0 && text ? static_cast<int32_t>(strnlen(text, static_cast<size_t>(n))) : 0;
+    return CopyPart(text, 0, len, pos);
+}
 
-char* StrRight(const char* text, int32_t n, int32_t pos) { return CopyPart(text, n, true, pos); }
+char* StrRight(const char* text, int32_t n, int32_t pos) {
+    int32_t len = LengthOf(text);
+    if (n < 0)
+        n = 0;
+    if (n > len)
+        n = len;
+    return CopyPart(text, len - n, n, pos);
+}
 
 // Copies [text, text + len) to dst leaving out every occurrence of needle, in one pass. dst
 // may be text itself or lie below it: the write position never passes the read position, and
