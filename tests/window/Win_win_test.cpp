@@ -280,6 +280,16 @@ TEST(WinOpen, CentresOnParentOrShrinksToTheScreen) {
     PumpFor(30);
 }
 
+TEST(WinOpen, IgnoredPositionLetsTheSystemPlaceTheWindow) {
+    HWND hwnd = reinterpret_cast<HWND>(WinOpen(6, -65535, 40, 150, 60, "default", WS_CAPTION | 0x8));
+    ASSERT_NE(hwnd, nullptr);
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    EXPECT_GT(r.left, -1000) << "taken literally, the window would sit far off the screen";
+    EXPECT_EQ(WinClientWidth(6), 150);
+    WinClose(6);
+}
+
 TEST(WinOpen, AutomaticNumberIsReturnedAndUsable) {
     const intptr_t number = WinOpen(-1, 0, 0, 180, 40, "auto", WS_CAPTION | 0x8);
     ASSERT_GT(number, 0);
