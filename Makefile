@@ -1,6 +1,6 @@
 # The two commands for a fresh Debian machine: `make demo` and `make test`. Each installs what is
 # missing (apt) and builds first.
-.PHONY: all deps build test demo
+.PHONY: all deps build test demo fuzz
 
 all: build
 
@@ -16,3 +16,8 @@ test: deps
 
 demo: deps
 	@tools/demo
+
+# Every fuzz target for FUZZ_SECONDS each (default 30 minutes); `make test` runs a few seconds of each.
+FUZZ_SECONDS ?= 1800
+fuzz: deps
+	@tools/fuzz $(FUZZ_SECONDS)
