@@ -7,14 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/system/FileSys.h"
 #include "toolkit/system/Heap.h"
 #include "toolkit/system/ObjectTable.h"
 #include "toolkit/text/Scratch.h"
 
 namespace {
 
-// Test files live in the working directory, which the test runner gives each program.
+using Lines = std::vector<std::string>;
+
+// Test files go to the working directory, which the test runner gives each program.
 class FileTest : public testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -24,25 +25,25 @@ protected:
     }
     void TearDown() override {
         FileCloseAll();
+        ScratchEmptyAt(0);
         for (const std::string& path : made)
             std::remove(path.c_str());
     }
 
     std::string Make(const std::string& content) {
-        std::string path = "file_test_" + std::to_string(made.size()) + ".txt";
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        EXPECT_NE(f, nullptr) << path;
+        made.push_back("file_test_" + std::to_string(made.size()) + ".txt");
+        std::FILE* f = std::fopen(made.back().c_str(), "wb");
+        EXPECT_NE(f, nullptr);
         if (f) {
             std::fwrite(content.data(), 1, content.size(), f);
             std::fclose(f);
         }
-        made.push_back(path);
-        return path;
+        return made.back();
     }
 
-    // Every line of the open file, as the poll cycle reads them.
-    static std::vector<std::string> ReadAll(int32_t number) {
-        std::vector<std::string> lines;
+    // Lines the way the poll cycle reads them.
+    static Lines ReadAll(int32_t number) {
+        Lines lines;
         while (!FileAtEnd(number)) {
             const int32_t pos = ScratchEnd();
             lines.emplace_back(FileReadLine(number, pos));
@@ -52,11 +53,10 @@ protected:
         return lines;
     }
 
-    std::vector<std::string> LinesOf(const std::string& content) {
+    Lines LinesOf(const std::string& content) {
         if (!FileOpenRead(0, Make(content).c_str()))
             return {"(not opened)"};
-        std::vector<std::string> lines = ReadAll(0);
-        EXPECT_EQ(FileAtEnd(0), 1);
+        Lines lines = ReadAll(0);
         FileClose(0);
         return lines;
     }
@@ -64,164 +64,117 @@ protected:
     std::vector<std::string> made;
 };
 
-using Lines = std::vector<std::string>;
-
 }  // namespace
 
 TEST_F(FileTest, SplitsAtEveryLineEnding) {
     const std::string nul(1, '\0');
-    struct Case {
+    const struct {
         std::string content;
         Lines want;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"a\r\nb\nc\rd", {"a", "b", "c", "d"}},
         {"a\n\nb", {"a", "", "b"}},
-        {"a\n\rb", {"a", "", "b"}},                  // LF CR is two endings
-        {"ab" + nul + "cd", {"ab", "cd"}},            // the zero byte is consumed, not stored
-        {"a\r", {"a"}},                               // a final CR
-        {"a\n", {"a"}},                               // no empty line after the last ending
-        {"a\r\n", {"a"}},
-        {"\n", {""}},
-        {"a\r\r\nb", {"a", "", "b"}},
-        {"a\r" + nul + "b", {"a", "", "b"}},          // the byte after a CR is put back as is
+        {"a\n\rb", {"a", "", "b"}},         // LF CR is two endings
+        {"ab" + nul + "cd", {"ab", "cd"}},  // the zero byte is consumed, not stored
+        {"a\r", {"a"}},                     // a final CR
+        {"a\r\n", {"a"}},                   // no empty line after the last ending
+        {"a\r" + nul + "b", {"a", "", "b"}},
         {"", {}},
-        {"\xEF\xBB\xBF" "bom\xE0\xFF", {"\xEF\xBB\xBF" "bom\xE0\xFF"}},  // bytes pass unchanged
+        {"\xEF\xBB\xBF" "b\xE0\xFF", {"\xEF\xBB\xBF" "b\xE0\xFF"}},  // bytes pass unchanged
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
         EXPECT_EQ(LinesOf(c.content), c.want) << testing::PrintToString(c.content);
 }
 
 // Endings that straddle a refill of the 4096-byte buffer read the same as anywhere else.
 TEST_F(FileTest, EndingsAcrossRefillsAndLongLines) {
     const struct {
-        int32_t before;  // bytes of the first line
-        const char* ending;
+        size_t before;
+        std::string ending;
+        Lines after;
     } cases[] = {
-        {4095, "\r\n"}, {4094, "\r\n"}, {4096, "\r\n"}, {4095, "\n\r"}, {4095, "\r"},
-        {4096, "\n"},   {10000, "\r\n"}, {8192, ""},
+        {4095, "\r\n", {"t"}}, {4094, "\r\n", {"t"}}, {4096, "\r\n", {"t"}},
+        {4095, "\n\r", {"", "t"}}, {4095, "\r", {"t"}}, {10000, "\r\n", {"t"}}, {8192, "", {}},
     };
     for (const auto& c : cases) {
-        const std::string first(static_cast<size_t>(c.before), 'x');
-        const std::string ending = c.ending;
+        const std::string first(c.before, 'x');
         Lines want = {first};
-        if (ending == "\n\r")
-            want.push_back("");
-        if (!ending.empty())
-            want.push_back("tail");
-        EXPECT_EQ(LinesOf(first + ending + (ending.empty() ? "" : "tail")), want)
-            << c.before << " bytes, ending " << testing::PrintToString(ending);
+        want.insert(want.end(), c.after.begin(), c.after.end());
+        EXPECT_EQ(LinesOf(first + c.ending + (c.after.empty() ? "" : "t")), want)
+            << c.before << " bytes, " << testing::PrintToString(c.ending);
     }
-}
-
-TEST_F(FileTest, TenMegabyteLineIsReturnedWhole) {
     std::string big(10 * 1024 * 1024, 'q');
     for (size_t i = 0; i < big.size(); i += 997)
         big[i] = static_cast<char>('a' + i % 26);
     const Lines lines = LinesOf(big + "\r\nend");
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_TRUE(lines[0] == big) << "length " << lines[0].size();
-    EXPECT_EQ(lines[1], "end");
+    EXPECT_TRUE(lines[0] == big) << "10 MB line came back with " << lines[0].size() << " bytes";
 }
 
-TEST_F(FileTest, AtEndNeverConsumes) {
+TEST_F(FileTest, AtEndNeverConsumesAndTheEndStays) {
     ASSERT_NE(FileOpenRead(0, Make("xy\nz").c_str()), 0);
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(FileAtEnd(0), 0);
-    EXPECT_EQ(std::string(FileReadLine(0, ScratchEnd())), "xy");
-    EXPECT_EQ(FileAtEnd(0), 0);
-    EXPECT_EQ(std::string(FileReadLine(0, ScratchEnd())), "z");
+    EXPECT_EQ(FileAtEnd(0) + FileAtEnd(0), 0);
+    EXPECT_EQ(ReadAll(0), (Lines{"xy", "z"}));
+    EXPECT_STREQ(FileReadLine(0, 0), "");
     EXPECT_EQ(FileAtEnd(0), 1);
-    EXPECT_EQ(std::string(FileReadLine(0, ScratchEnd())), "");  // past the end: empty, again
-    EXPECT_EQ(FileAtEnd(0), 1);
-    ScratchEmptyAt(0);
 }
 
 TEST_F(FileTest, NumbersWithoutAFileDoNothing) {
-    const int32_t numbers[] = {0, 3, -1, -2, 15, 16, 1000, INT32_MIN, INT32_MAX, AutoNumberBase};
-    for (int32_t n : numbers) {
+    const std::string path = Make("a");
+    for (int32_t n : {0, 15, 1000, -1, -2, INT32_MIN, INT32_MAX, AutoNumberBase}) {
         EXPECT_EQ(FileAtEnd(n), 0) << n;
-        EXPECT_EQ(std::string(FileReadLine(n, 0)), "") << n;
+        EXPECT_STREQ(FileReadLine(n, 0), "") << n;
         EXPECT_EQ(ScratchEnd(), 0) << n;
         FileClose(n);
     }
-    EXPECT_EQ(FileOpenRead(-2, Make("a").c_str()), 0);
-    EXPECT_EQ(FileOpenRead(AutoNumberBase, Make("a").c_str()), 0);
+    EXPECT_EQ(FileOpenRead(-2, path.c_str()), 0);
+    EXPECT_EQ(FileOpenRead(AutoNumberBase, path.c_str()), 0);
+    EXPECT_EQ(FileOpenRead(AutoNumber, "no_such_file.txt"), 0);
     EXPECT_EQ(FileOpenRead(0, nullptr), 0);
 }
 
-TEST_F(FileTest, MissingFileFailsAndFreesTheNumber) {
-    ASSERT_NE(FileOpenRead(0, Make("first\n").c_str()), 0);
-    EXPECT_EQ(FileOpenRead(0, "no_such_file_here.txt"), 0);
-    EXPECT_EQ(FileAtEnd(0), 0);  // the earlier file was closed all the same
-    EXPECT_EQ(std::string(FileReadLine(0, 0)), "");
-    ScratchEmptyAt(0);
-    EXPECT_EQ(FileOpenRead(AutoNumber, "no_such_file_here.txt"), 0);
-}
-
-TEST_F(FileTest, ReopeningANumberClosesTheFirstFile) {
+TEST_F(FileTest, ReopeningANumberClosesTheFirstFileEvenOnFailure) {
     const std::string first = Make("one\ntwo\n");
     ASSERT_NE(FileOpenRead(0, first.c_str()), 0);
-    EXPECT_EQ(std::string(FileReadLine(0, 0)), "one");
+    EXPECT_STREQ(FileReadLine(0, 0), "one");
     ASSERT_NE(FileOpenRead(0, Make("other\n").c_str()), 0);
     EXPECT_EQ(ReadAll(0), Lines{"other"});
-    // The first file's handle is gone: removing it works even where open files are locked.
-    FileClose(0);
+    ASSERT_NE(FileOpenRead(0, first.c_str()), 0);
+    EXPECT_EQ(FileOpenRead(0, "no_such_file.txt"), 0);
+    EXPECT_EQ(FileAtEnd(0), 0);
+    // Had the first file stayed open, Windows would refuse to delete it.
     EXPECT_EQ(std::remove(first.c_str()), 0);
 }
 
 TEST_F(FileTest, AutomaticNumbersAndCloseAll) {
     const std::string path = Make("shared\n");
-    const intptr_t a = FileOpenRead(AutoNumber, path.c_str());
-    const intptr_t b = FileOpenRead(AutoNumber, path.c_str());
+    const auto a = static_cast<int32_t>(FileOpenRead(AutoNumber, path.c_str()));
+    const auto b = static_cast<int32_t>(FileOpenRead(AutoNumber, path.c_str()));
     ASSERT_GE(a, AutoNumberBase);
     ASSERT_GE(b, AutoNumberBase);
     EXPECT_NE(a, b);
-    const intptr_t fixed = FileOpenRead(20, path.c_str());  // beyond the first 16 slots
-    ASSERT_NE(fixed, 0);
-    EXPECT_EQ(ReadAll(static_cast<int32_t>(a)), Lines{"shared"});
-    EXPECT_EQ(FileAtEnd(static_cast<int32_t>(b)), 0);
-    FileClose(static_cast<int32_t>(a));
-    EXPECT_EQ(FileAtEnd(static_cast<int32_t>(a)), 0);
-    FileClose(static_cast<int32_t>(a));  // twice: nothing happens
+    ASSERT_NE(FileOpenRead(20, path.c_str()), 0);  // beyond the first 16 slots
+    EXPECT_EQ(ReadAll(a), Lines{"shared"});
+    FileClose(a);
+    EXPECT_EQ(FileAtEnd(b), 0);
     FileCloseAll();
-    EXPECT_EQ(FileAtEnd(static_cast<int32_t>(b)), 0);
-    EXPECT_EQ(FileAtEnd(20), 0);
-}
-
-TEST_F(FileTest, TempDirectoryEndsWithSeparator) {
-    const int32_t pos = ScratchEnd();
-    const std::string dir = TempDirectory(pos);
-    ASSERT_FALSE(dir.empty());
-    EXPECT_LT(dir.size(), 260u);
-    EXPECT_EQ(ScratchEnd(), pos + static_cast<int32_t>(dir.size()));
-#ifdef _WIN32
-    EXPECT_EQ(dir.back(), '\\');
-#else
-    EXPECT_EQ(dir.back(), '/');
-#endif
-    ScratchEmptyAt(pos);
+    EXPECT_STREQ(FileReadLine(b, 0), "");
+    EXPECT_STREQ(FileReadLine(20, 0), "");
 }
 
 #ifndef _WIN32
 // The stand-in takes TMPDIR, which lets a test hand it paths of any length.
-TEST_F(FileTest, TempDirectoryTooLongForItsRoomIsEmpty) {
+TEST_F(FileTest, TempDirectoryFitsItsRoomOrIsEmpty) {
     const char* saved = std::getenv("TMPDIR");
     const std::string previous = saved ? saved : "";
-    const struct {
-        size_t length;
-        bool fits;
-    } cases[] = {{258, true}, {259, true}, {260, false}, {4000, false}};
-    for (const auto& c : cases) {
-        std::string dir = "/" + std::string(c.length - 2, 'd') + "/";
+    for (size_t length : {259, 260, 4000}) {
+        const std::string dir = "/" + std::string(length - 2, 'd') + "/";
         setenv("TMPDIR", dir.c_str(), 1);
-        const int32_t pos = ScratchEnd();
-        EXPECT_EQ(std::string(TempDirectory(pos)), c.fits ? dir : "") << c.length;
-        EXPECT_EQ(ScratchEnd(), pos + static_cast<int32_t>(c.fits ? dir.size() : 0));
-        ScratchEmptyAt(pos);
+        EXPECT_EQ(std::string(TempDirectory(0)), length < 260 ? dir : "") << length;
+        EXPECT_EQ(ScratchEnd(), length < 260 ? static_cast<int32_t>(length) : 0);
     }
-    setenv("TMPDIR", "/var/tmp", 1);  // the separator is added when missing
-    EXPECT_EQ(std::string(TempDirectory(0)), "/var/tmp/");
+    setenv("TMPDIR", "/var/tmp", 1);
+    EXPECT_STREQ(TempDirectory(0), "/var/tmp/");
     ScratchEmptyAt(0);
     if (saved)
         setenv("TMPDIR", previous.c_str(), 1);
@@ -229,11 +182,10 @@ TEST_F(FileTest, TempDirectoryTooLongForItsRoomIsEmpty) {
         unsetenv("TMPDIR");
 }
 
-// Reading a directory fails on Linux although opening it succeeds: a failed read is the end.
+// Linux opens a directory for reading but fails the read: a failed read is the end.
 TEST_F(FileTest, FailedReadCountsAsEndOfData) {
     ASSERT_NE(FileOpenRead(0, "."), 0);
     EXPECT_EQ(FileAtEnd(0), 1);
-    EXPECT_EQ(std::string(FileReadLine(0, 0)), "");
-    ScratchEmptyAt(0);
+    EXPECT_STREQ(FileReadLine(0, 0), "");
 }
 #endif
