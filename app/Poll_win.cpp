@@ -1,0 +1,207 @@
+#include "app/Poll.h"
+
+#include <windows.h>
+#include <urlmon.h>
+
+#include "app/PollLogic.h"
+#include "app/Scanner.h"
+#include "app/Texts.h"
+#include "app/resources/Resources.h"
+#include "toolkit/media/Image.h"
+#include "toolkit/media/Tray.h"
+#include "toolkit/system/File.h"
+#include "toolkit/system/Thread.h"
+#include "toolkit/text/Date.h"
+#include "toolkit/text/Str.h"
+#include "toolkit/window/Gadget.h"
+#include "toolkit/window/Win.h"
+
+WatcherState watcher;
+
+namespace {
+
+constexpr int32_t AppendItem = -1;
+
+HANDLE watcherLock;
+// The window's own copy of the icon it shows: the image under IconImage is destroyed by the
+// next decode, while the window would go on drawing it.
+HICON windowIcon;
+
+// Hands the text built at pos to a label and ends the expression.
+void SetLabel(int32_t label, int32_t pos) {
+    GadgetSetText(label, ScratchPass(pos));
+    ScratchRewind(pos);
+}
+
+// The page path at pos: the temporary folder (which ends in a separator) and the file name.
+void BuildPagePath(int32_t pos) {
+    TempDirectory(pos);
+    StrAppend(PageFileName);
+}
+
+bool DownloadPage() {
+    const int32_t addressPos = ScratchEnd();
+    PollIndexAddress(forumSiteRoot, addressPos);
+    ScratchPass(addressPos);
+    const int32_t pathPos = ScratchEnd();
+    BuildPagePath(pathPos);
+    ScratchPass(pathPos);
+    // Pointers only now: the area may have moved while the path was appended.
+    const HRESULT result = URLDownloadToFileA(nullptr, ScratchPointerAt(addressPos + 1),
+                                              ScratchPointerAt(pathPos + 1), 0, nullptr);
+    ScratchRewind(addressPos);
+    return SUCCEEDED(result);
+}
+
+void RaiseAlert() {
+    watcher.soundPending.store(1);
+    const int32_t pos = ScratchEnd();
+    PollCounterText(watcher.newCount.load(), pos);
+    SetLabel(CounterLabel, pos);
+    WatcherShowIcon(IconNew, IconNewSize);
+    watcher.newCount.fetch_add(1);
+}
+
+void OnTotalLine(const char* total) {
+    const int32_t pos = ScratchEnd();
+    PollTotalText(total, pos);
+    SetLabel(TotalLabel, pos);
+    if (PollTotalAlerts(watcher.lastTotalText, total))
+        RaiseAlert();
+    // An empty total is kept too: it stands until a later total differs from it.
+    StrVarSet(&watcher.lastTotalText, total ? total : "");
+}
+
+void AddUserRow(void*, const char* row) {
+    GadgetAddItem(UserList, AppendItem, row);
+}
+
+void OnUsersLine(int32_t count) {
+    const int32_t tone = PollToneFor(watcher.lastUserCount, count);
+    watcher.lastUserCount = count;
+    if (!tone)
+        return;
+    // The tone blocks for a second; meanwhile the user may acknowledge or close the window,
+    // and neither should wait for it.
+    WatcherUnlock();
+    Beep(static_cast<DWORD>(tone), ToneMilliseconds);
+    WatcherLock(LockWaiter::Worker);
+}
+
+// True once the users line has been handled: nothing after it is read.
+bool ScanLine(const char* line) {
+    StrVar total = nullptr;
+    if (TotalFromLine(line, &total))
+        OnTotalLine(total);
+    StrVarFree(total);
+    int32_t count = 0;
+    if (!UsersFromLine(line, AddUserRow, nullptr, &count))
+        return false;
+    OnUsersLine(count);
+    return true;
+}
+
+void ScanPage() {
+    const int32_t pos = ScratchEnd();
+    BuildPagePath(pos);
+    const intptr_t opened = FileOpenRead(PageFile, ScratchPass(pos));
+    ScratchRewind(pos);
+    if (!opened)
+        return;
+    GadgetClearItems(UserList);
+    // Each line is kept in a variable of its own: the scanner builds its results in the
+    // scratch area, which may move under a line left there.
+    StrVar line = nullptr;
+    while (!FileAtEnd(PageFile)) {
+        const int32_t at = ScratchEnd();
+        FileReadLine(PageFile, at);
+        StrVarFromScratch(&line, at);
+        if (ScanLine(line))
+            break;
+    }
+    StrVarFree(line);
+    FileClose(PageFile);
+}
+
+void StampTime() {
+    const int32_t pos = ScratchEnd();
+    PollStampText(DateNow(), pos);
+    SetLabel(StatusLabel, pos);
+}
+
+}  // namespace
+
+bool WatcherInit() {
+    watcher.soundPending.store(0);
+    watcher.newCount.store(1);
+    watcher.pollRunning.store(0);
+    watcher.closing.store(0);
+    StrVarSet(&watcher.lastTotalText, nullptr);
+    watcher.lastUserCount = 0;
+    if (!watcherLock)
+        watcherLock = CreateMutexA(nullptr, FALSE, nullptr);
+    return watcherLock != nullptr;
+}
+
+void WatcherLock(LockWaiter waiter) {
+    if (!watcherLock)
+        return;
+    if (waiter == LockWaiter::Worker) {
+        WaitForSingleObject(watcherLock, INFINITE);
+        return;
+    }
+    // The holder may be a cycle blocked in a message sent to our windows: handle such
+    // messages while waiting, never anything posted (that waits for the event loop).
+    for (;;) {
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        const DWORD woken =
+            MsgWaitForMultipleObjects(1, &watcherLock, FALSE, INFINITE, QS_SENDMESSAGE);
+        if (woken == WAIT_OBJECT_0 || woken == WAIT_ABANDONED_0 || woken == WAIT_FAILED)
+            return;
+    }
+}
+
+void WatcherUnlock() {
+    if (watcherLock)
+        ReleaseMutex(watcherLock);
+}
+
+void WatcherShowIcon(const void* icon, size_t size) {
+    TrayChange(WatcherTray, ImageFromMemory(IconImage, icon, size));
+    const intptr_t image = ImageFromMemory(IconImage, icon, size);
+    HICON copy = image ? CopyIcon(reinterpret_cast<HICON>(image)) : nullptr;
+    if (!copy)
+        return;  // the window keeps the icon it has, which is still valid
+    WinSetIcon(WinHandle(WatcherWindow), reinterpret_cast<intptr_t>(copy));
+    if (windowIcon)
+        DestroyIcon(windowIcon);
+    windowIcon = copy;
+}
+
+// A failed download leaves everything as it was, the time stamp included, so label 1 always
+// tells when the page last came from the forum; the page an earlier cycle left is not scanned
+// again. A cycle that gets the lock only after shut-down began stops there.
+uint32_t PollForum(int32_t) {
+    if (DownloadPage()) {
+        WatcherLock(LockWaiter::Worker);
+        if (!watcher.closing.load()) {
+            ScanPage();
+            StampTime();
+        }
+        WatcherUnlock();
+    }
+    watcher.pollRunning.store(0);
+    return 0;
+}
+
+// One cycle at a time: file 0, the list, the shared state and the scratch area have no lock of
+// their own. A timer event that finds a cycle still running starts none; the next one will.
+int32_t StartPoll() {
+    int32_t idle = 0;
+    if (!watcher.pollRunning.compare_exchange_strong(idle, 1))
+        return 0;
+    if (!ThreadStart(PollForum, 0))
+        watcher.pollRunning.store(0);
+    return 0;
+}
