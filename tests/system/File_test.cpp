@@ -111,6 +111,31 @@ TEST_F(FileTest, EndingsAcrossRefillsAndLongLines) {
     EXPECT_TRUE(lines[0] == big) << "10 MB line came back with " << lines[0].size() << " bytes";
 }
 
+// The obvious splitter, byte by byte over the whole content, against the buffered reader.
+static Lines SplitReference(const std::string& s) {
+    Lines lines;
+    for (size_t i = 0; i < s.size();) {
+        const size_t end = s.find_first_of(std::string("\r\n\0", 3), i);
+        lines.push_back(s.substr(i, end == std::string::npos ? std::string::npos : end - i));
+        if (end == std::string::npos)
+            break;
+        i = end + 1 + (s[end] == '\r' && end + 1 < s.size() && s[end + 1] == '\n');
+    }
+    return lines;
+}
+
+TEST_F(FileTest, MatchesAReferenceSplitterOnGeneratedContent) {
+    unsigned seed = 12345;
+    auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    const char alphabet[] = {'a', 'b', '\r', '\n', '\0'};
+    for (int round = 0; round < 150; ++round) {
+        std::string content(next() % 9000, 'a');
+        for (char& c : content)
+            c = alphabet[next() % (next() % 2 ? 5 : 2)];
+        ASSERT_EQ(LinesOf(content), SplitReference(content)) << "round " << round;
+    }
+}
+
 TEST_F(FileTest, AtEndNeverConsumesAndTheEndStays) {
     ASSERT_NE(FileOpenRead(0, Make("xy\nz").c_str()), 0);
     EXPECT_EQ(FileAtEnd(0) + FileAtEnd(0), 0);
