@@ -16,7 +16,9 @@ inline void Put32(Bytes& b, size_t at, uint32_t v) {
 }
 inline void Append16(Bytes& b, uint32_t v) { b.resize(b.size() + 2); Put16(b, b.size() - 2, v); }
 inline void Append32(Bytes& b, uint32_t v) { b.resize(b.size() + 4); Put32(b, b.size() - 4, v); }
-inline void AppendTag(Bytes& b, const char* tag) { b.insert(b.end(), tag, tag + 4); }
+inline void AppendTag(Bytes& b, const char* tag) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(tag[i]));
+}
 
 // BITMAPINFOHEADER with the given fields, the rest 0.
 inline Bytes InfoHeader(int32_t width, int32_t height, uint32_t bits, uint32_t compression = 0,
