@@ -209,31 +209,16 @@ TEST_F(ImageTest, FreeAllDestroysEveryImage) {
     EXPECT_FALSE(GetIconInfo(reinterpret_cast<HICON>(icon), &info));
 }
 
-// Data that is not an image, or whose headers promise more than it holds, fails: the same
-// damage the header walks reject natively, here through the whole decoder.
+// The header walks are tested natively against every kind of lie; here only that their
+// verdict reaches the caller and nothing is made.
 TEST_F(ImageTest, RejectsDataThatIsNoImageOrLies) {
-    Bytes icon(IconIdle, IconIdle + IconIdleSize);
-    Bytes noEntries = icon;
-    Put16(noEntries, 4, 0);
-    Bytes offsetOut = icon;
+    Bytes offsetOut(IconIdle, IconIdle + IconIdleSize);
     Put32(offsetOut, 18, 2000);
     Bytes bmpShort = Bmp32(0);
-    bmpShort.resize(bmpShort.size() - 4);
-    Bytes bmpHuge = Bmp32(0);
-    Put32(bmpHuge, 18, 0x7FFFFFFF);
-    Bytes text = {'h', 'e', 'l', 'l', 'o'};
-    struct Case { const char* what; const Bytes* data; size_t size; };
-    const Case cases[] = {
-        {"text", &text, text.size()},
-        {"no directory entries", &noEntries, noEntries.size()},
-        {"image outside the data", &offsetOut, offsetOut.size()},
-        {"icon cut short", &icon, icon.size() - 1},
-        {"bitmap rows cut short", &bmpShort, bmpShort.size()},
-        {"bitmap of absurd width", &bmpHuge, bmpHuge.size()},
-        {"zero length", &icon, 0},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(ImageFromMemory(5, c.data->data(), c.size), 0) << c.what;
+    EXPECT_EQ(ImageFromMemory(5, "hello", 5), 0);
+    EXPECT_EQ(ImageFromMemory(5, offsetOut.data(), offsetOut.size()), 0);
+    EXPECT_EQ(ImageFromMemory(5, IconIdle, IconIdleSize - 1), 0);
+    EXPECT_EQ(ImageFromMemory(5, bmpShort.data(), bmpShort.size() - 4), 0);
     EXPECT_EQ(ImageFromMemory(5, nullptr, 100), 0);
 }
 

@@ -183,29 +183,16 @@ TEST_F(SoundDevice, ReloadingReleasesTheOldBufferAndFailureKeepsIt) {
     SoundFree(5);
 }
 
-TEST_F(SoundDevice, LoadsOnlyWellFormedWaves) {
-    const Bytes samples(2000, 140);
-    Bytes withList = MakeWave(samples, 22050, {{"LIST", Bytes(26, 'i')}});
-    Bytes listFirst = withList;
-    std::memcpy(&listFirst[12], "LIST", 4);
-    Bytes noData = MakeWave(samples);
-    std::memcpy(&noData[36], "junk", 4);
-    Bytes oddRate = MakeWave(samples, 11025);
-    struct Case { const char* what; const Bytes data; bool loads; };
-    const Case cases[] = {
-        {"a LIST chunk before the samples", withList, true},
-        {"another sample rate", oddRate, true},
-        {"first chunk not fmt", listFirst, false},
-        {"no data chunk", noData, false},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(SoundFromMemory(6, c.data.data(), c.data.size()) != 0, c.loads) << c.what;
-    EXPECT_EQ(SoundFromMemory(6, nullptr, 100), 0);
+// The chunk walk itself is tested natively; here a file with more than the two chunks the
+// watcher's has, under an automatic number.
+TEST_F(SoundDevice, LoadsWavesWithOtherChunksUnderChosenNumbers) {
+    const Bytes withList = MakeWave(Bytes(2000, 140), 11025, {{"LIST", Bytes(26, 'i')}});
     intptr_t chosen = SoundFromMemory(AutoNumber, withList.data(), withList.size());
-    EXPECT_GE(chosen, AutoNumberBase);
+    ASSERT_GE(chosen, AutoNumberBase);
     EXPECT_EQ(SoundPlay(static_cast<int32_t>(chosen)), 1);
     SoundFree(static_cast<int32_t>(chosen));
-    SoundFree(6);
+    EXPECT_EQ(SoundPlay(static_cast<int32_t>(chosen)), 0);
+    EXPECT_EQ(SoundFromMemory(6, nullptr, 100), 0);
 }
 
 // The watcher plays sound 5 again while it may still be sounding: it starts over, once.
