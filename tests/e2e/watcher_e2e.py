@@ -11,10 +11,12 @@ Run by ctest (see CMakeLists.txt); by hand:
       --server tools/forum_server.py --port 8612 --prefix build/wineprefix-e2e [-v] [unittest args]
 """
 import argparse
+import array
 import glob
 import json
 import os
 import select
+import shutil
 import signal
 import subprocess
 import sys
@@ -66,13 +68,59 @@ def pe_is_32bit(path):
     return data[offset + 4:offset + 6] == b"\x4c\x01"
 
 
+class Recording:
+    """The sound the watcher played, as ALSA wrote it (16-bit mono WAV, see asound-record.conf.in),
+    read as it grows. Counts onsets: a stretch of quiet followed by a loud stretch. The alert
+    chime is about 2.4 s and polls are 5 s apart, so each chime is one onset; the tones of the
+    users line go through Beep, which Wine does not play."""
+
+    HEADER = 44
+    WINDOW = 800      # 50 ms at 16 kHz
+    LOUD = 3000       # a tenth of full scale; the chime peaks far above, silence is 0
+
+    def __init__(self, path):
+        self.path = path
+        self.offset = self.HEADER
+        self.pending = b""
+        self.loud = False
+        self.onsets = 0
+
+    def count(self):
+        if not os.path.exists(self.path):
+            return self.onsets
+        with open(self.path, "rb") as f:
+            f.seek(self.offset)
+            data = f.read()
+        self.offset += len(data)
+        data = self.pending + data
+        usable = len(data) // (2 * self.WINDOW) * (2 * self.WINDOW)
+        self.pending = data[usable:]
+        samples = array.array("h")
+        samples.frombytes(data[:usable])
+        for i in range(0, len(samples), self.WINDOW):
+            window = samples[i:i + self.WINDOW]
+            loud = max(max(window), -min(window)) > self.LOUD
+            self.onsets += loud and not self.loud
+            self.loud = loud
+        return self.onsets
+
+
 class WineSession:
     """One Wine prefix, wineserver and X display for the whole run, all ended at the close."""
 
     def __init__(self, prefix, root):
         self.xvfb = None
+        self.work = tempfile.mkdtemp(prefix="e2e-watcher-")
+        self.record_path = os.path.join(self.work, "sound.wav")
+        alsa_config = os.path.join(self.work, "asound.conf")
+        with open(os.path.join(root, "tests", "e2e", "asound-record.conf.in")) as f:
+            template = f.read()
+        with open(alsa_config, "w") as f:
+            f.write(template.replace("@RECORD_FILE@", self.record_path))
+        # Wine would try PulseAudio before ALSA; the sound must reach the recording device.
         self.env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", LANG="ru_RU.UTF-8",
-                        LC_ALL="ru_RU.UTF-8", WINEDLLOVERRIDES="mscoree,mshtml=")
+                        LC_ALL="ru_RU.UTF-8", ALSA_CONFIG_PATH=alsa_config,
+                        WINEDLLOVERRIDES="mscoree,mshtml=;winepulse.drv=d")
         self.root = root
         subprocess.run([os.path.join(root, "tools", "wine-prefix")], env=self.env, check=True,
                        stdout=subprocess.DEVNULL, timeout=300)
@@ -120,6 +168,7 @@ class WineSession:
 
     def close(self):
         subprocess.run([self.wineserver, "-k"], env=self.env, timeout=30)
+        shutil.rmtree(self.work, ignore_errors=True)
         if self.xvfb:
             self.xvfb.terminate()
             self.xvfb.wait(timeout=10)
@@ -173,6 +222,10 @@ class WatcherCase(unittest.TestCase):
         cls.forum = Forum(ARGS.server, ARGS.port, forum_state) if server_running else None
         cls.record_file = tempfile.NamedTemporaryFile(prefix="e2e-opened-", delete=False).name
         env = dict(SESSION.env, E2E_RECORD_FILE=windows_path(cls.record_file))
+        # A new watcher opens the sound device anew, and ALSA starts the recording over.
+        if os.path.exists(SESSION.record_path):
+            os.remove(SESSION.record_path)
+        cls.sound = Recording(SESSION.record_path)
         cls.watcher = SESSION.start(ARGS.watcher, env)
         cls.hwnd = None
 
@@ -273,6 +326,14 @@ class WatcherCase(unittest.TestCase):
                  (count + 2) * POLL_SECONDS + 30, "%d polls after %s" % (count, changes))
         return self.state()
 
+    def expect_sounds(self, count):
+        """The chime is played at the main thread's next event after the alert, at the latest
+        with the next timer event, and takes seconds to reach the recording."""
+        try:
+            wait_for(lambda: self.sound.count() == count, 2 * POLL_SECONDS + 5, "the chimes")
+        except AssertionError:
+            raise AssertionError("heard %d chimes in all, expected %d" % (self.sound.onsets, count))
+
     def forum_down_for_polls(self, polls):
         """Refuses connections for `polls` poll periods, then serves again. A refused connection
         leaves no trace to wait for, so this is the one wait by the clock. (A connection the
@@ -333,6 +394,7 @@ class A_FirstStart(WatcherCase):
         self.assertEqual(state["labels"]["4"], LABEL4_START)
         self.assertEqual(state["rows"], DEFAULT_ROWS)
         self.assertEqual(self.icon_colour(state), "red")
+        self.assertEqual(self.sound.count(), 0, "no chime without a change")
 
     def test_03_each_change_of_the_total_counts_until_acknowledged(self):
         state = self.poll_with(total="12346")
@@ -343,6 +405,7 @@ class A_FirstStart(WatcherCase):
         self.assertEqual(state["labels"]["4"], NEW_PREFIX + "2")
         self.assertEqual(self.icon_colour(state), "blue")
         self.assertEqual(state["rows"], DEFAULT_ROWS)
+        self.expect_sounds(2)
 
     def test_04_right_press_acknowledges_without_opening(self):
         self.tray("move", "rdown", "rup")
@@ -385,6 +448,7 @@ class A_FirstStart(WatcherCase):
         state = self.poll_with(users=[])
         self.assertEqual(state["rows"], [" Нет"])
         self.assertEqual(state["labels"]["4"], LABEL4_ACKED, "users alone raise no alert")
+        self.expect_sounds(4)
 
     def test_08_a_total_that_becomes_empty_alerts_once_then_stays_quiet(self):
         state = self.poll_with(users=DEFAULT_USERS, total_bold=False)
@@ -431,6 +495,7 @@ class A_FirstStart(WatcherCase):
             self.assertEqual(state["labels"]["4"], LABEL4_ACKED, body)
         state = self.poll_with(body="page")
         self.assertEqual(state["rows"], DEFAULT_ROWS)
+        self.expect_sounds(7)
 
     def test_12_failed_download_changes_nothing_not_even_the_stamp(self):
         before = self.poll_with()
@@ -441,6 +506,7 @@ class A_FirstStart(WatcherCase):
         self.assertEqual(self.icon_colour(after), "red")
         state = self.poll_with(total="20010")
         self.assertEqual(state["labels"]["4"], NEW_PREFIX + "1")
+        self.expect_sounds(8)
 
     def test_13_slow_server_never_sees_two_polls_at_once(self):
         self.forum.control({"delay": 7, "clear_log": True})
