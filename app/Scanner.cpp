@@ -39,29 +39,21 @@ struct StrVarsGuard {
 };
 }  // namespace
 
-// Copies only what lies in the area: a text elsewhere cannot change or move while this runs,
-// and copying a whole users line on every pass would dominate the scan.
-static const char* Stable(StrVar* copy, const char* text) {
-    if (!ScratchOffsetOf(text))
-        return text;
-    StrVarInit(copy, text);
-    return *copy;
-}
-
 char* ExtractBetween(const char* text, const char* left, const char* right, int32_t pos) {
     // Own copies first: a caller may pass results that still lie in the area, which the
     // result below overwrites or moves.
     StrVar t = nullptr, l = nullptr, r = nullptr;
     StrVarsGuard guard{{&t, &l, &r, nullptr}};
-    text = Stable(&t, text);
-    left = Stable(&l, left);
-    right = Stable(&r, right);
-    int32_t p = StrFind(text, left, 1);
+    StrVarInit(&t, text);
+    StrVarInit(&l, left);
+    StrVarInit(&r, right);
+    int32_t p = StrFind(t, l, 1);
     if (p == 0)
         return ScratchEmptyAt(pos);
-    // What follows the first left end, read in place rather than copied out first.
-    const char* rest = text + (p - 1) + StrLen(left);
-    int32_t q = StrFind(rest, right, 1);
+    // What follows the first left end, read in place in our own copy: copying it out as well
+    // would measure and move the whole users text once more on every pass.
+    const char* rest = t + (p - 1) + StrLen(l);
+    int32_t q = StrFind(rest, r, 1);
     return StrLeft(rest, q - 1, pos);  // a missing right end makes the count -1: empty
 }
 
