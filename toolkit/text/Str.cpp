@@ -10,6 +10,7 @@ namespace {
 constexpr int32_t Int32TextRoom = 32;
 constexpr int32_t Int64TextRoom = 64;
 constexpr char Int32MinText[] = "-2147483648";
+constexpr int32_t MaxDecimalDigits = 20;  // of the largest unsigned 64-bit magnitude
 }  // namespace
 
 static int32_t LengthOf(const char* text) {
@@ -166,9 +167,9 @@ int32_t StrCount(const char* text, const char* needle) {
     return count;
 }
 
-// Digits of magnitude, most significant first, into out (room for 20); returns their count.
+// Digits of magnitude, most significant first, into out; returns their count.
 static int32_t DecimalDigits(uint64_t magnitude, char* out) {
-    char reversed[20];
+    char reversed[MaxDecimalDigits];
     int32_t count = 0;
     do {
         reversed[count++] = static_cast<char>('0' + magnitude % 10);
