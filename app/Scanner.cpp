@@ -28,11 +28,11 @@ constexpr char EntryEnd[] = ",";
 
 // Frees a procedure's own string variables when it returns, after its result is in the area.
 struct StrVarsGuard {
-    StrVar* vars[4];
+    StrVar* vars[3];
+    StrVarsGuard(StrVar* a, StrVar* b, StrVar* c) : vars{a, b, c} {}
     ~StrVarsGuard() {
         for (StrVar* var : vars)
-            if (var)
-                StrVarFree(*var);
+            StrVarFree(*var);
     }
     StrVarsGuard(const StrVarsGuard&) = delete;
     StrVarsGuard& operator=(const StrVarsGuard&) = delete;
@@ -43,7 +43,7 @@ char* ExtractBetween(const char* text, const char* left, const char* right, int3
     // Own copies first: a caller may pass results that still lie in the area, which the
     // result below overwrites or moves.
     StrVar t = nullptr, l = nullptr, r = nullptr;
-    StrVarsGuard guard{{&t, &l, &r, nullptr}};
+    StrVarsGuard guard(&t, &l, &r);
     StrVarInit(&t, text);
     StrVarInit(&l, left);
     StrVarInit(&r, right);
@@ -122,7 +122,7 @@ bool UsersFromLine(const char* line, RowSink sink, void* context, int32_t* count
     int32_t saved = ScratchEnd();
     int32_t pos = BuildPosAfter(line);
     StrVar s = nullptr, tag = nullptr, name = nullptr;
-    StrVarsGuard guard{{&s, &tag, &name, nullptr}};
+    StrVarsGuard guard(&s, &tag, &name);
 
     ExtractBetween(line, UsersMarker, UsersEnd, pos);
     StrAppend(EntryEnd);
