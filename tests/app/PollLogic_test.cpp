@@ -56,29 +56,6 @@ TEST(PollTotalAlerts, OnlyAChangeAfterANonEmptyTotalAlerts) {
             << (c.last ? c.last : "(null)") << " -> " << (c.total ? c.total : "(null)");
 }
 
-TEST_F(PollTexts, LabelsCarryTheirPrefixes) {
-    int32_t pos = ScratchEnd();
-    PollTotalText("15 314", pos);
-    EXPECT_EQ(Built(pos), std::string(TotalPrefix) + "15 314");
-    ScratchRewind(pos);
-
-    PollTotalText(nullptr, pos);
-    EXPECT_EQ(Built(pos), std::string(TotalPrefix));
-    ScratchRewind(pos);
-
-    PollCounterText(1, pos);
-    EXPECT_EQ(Built(pos), std::string(NewPrefix) + "1");
-    ScratchRewind(pos);
-
-    PollCounterText(-12, pos);
-    EXPECT_EQ(Built(pos), std::string(NewPrefix) + "-12");
-    ScratchRewind(pos);
-
-    PollIndexAddress("http://127.0.0.1:8611/", pos);
-    EXPECT_EQ(Built(pos), "http://127.0.0.1:8611/phpBB2/");
-    ScratchRewind(pos);
-}
-
 TEST_F(PollTexts, StampShowsTheTimeOfDay) {
     const int32_t pos = ScratchEnd();
     PollStampText(DateMake(2024, 3, 9, 7, 5, 42), pos);
@@ -86,7 +63,8 @@ TEST_F(PollTexts, StampShowsTheTimeOfDay) {
     ScratchRewind(pos);
 }
 
-// A text built after others in the area, long enough to move it, still reads whole.
+// A text built after others in the area, long enough to move it, still reads whole, and so
+// does the earlier one.
 TEST_F(PollTexts, BuildsAfterEarlierResultsWhileTheAreaGrows) {
     const std::string total(40000, '7');
     const int32_t first = ScratchEnd();

@@ -125,14 +125,6 @@ TEST_F(RunExternalTest, StartsAProgramQuotedAndShownNormally) {
     EXPECT_EQ(record.folder, CurrentFolder()) << "a program starts in the caller's folder";
 }
 
-TEST_F(RunExternalTest, KeepsACommandLineTheCallerQuoted) {
-    const std::string target = "\"" + RecorderPath() + "\" one \"two three\"";
-    ASSERT_EQ(RunExternal(target.c_str()), 1);
-    Record record;
-    ASSERT_TRUE(WaitForRecord(&record));
-    EXPECT_EQ(record.commandLine, target);
-}
-
 // A document is no program: the shell opens it with its handler, in the document's folder.
 TEST_F(RunExternalTest, OpensADocumentInItsOwnFolder) {
     char temp[MAX_PATH] = {};
