@@ -12,7 +12,6 @@
 #include "toolkit/system/File.h"
 #include "toolkit/system/Thread.h"
 #include "toolkit/text/Date.h"
-#include "toolkit/text/Str.h"
 #include "toolkit/window/Gadget.h"
 #include "toolkit/window/Win.h"
 
