@@ -40,7 +40,7 @@ constexpr char UsersMarker[] =
     "\xC7\xE0\xF0\xE5\xE3\xE8\xF1\xF2\xF0\xE8\xF0\xEE\xE2\xE0\xED\xED\xFB\xE5 "
     "\xEF\xEE\xEB\xFC\xE7\xEE\xE2\xE0\xF2\xE5\xEB\xE8:";
 
-struct PageSpec {
+struct PageShape {
     const char* total = "100";            // nullptr: the total line has no bold run
     std::vector<std::string> users = {"Ann", "Bob"};
     bool usersFirst = false;
@@ -62,10 +62,10 @@ std::string UsersLine(const std::vector<std::string>& users) {
     return line + "</span></td>";
 }
 
-std::string Page(const PageSpec& spec) {
-    std::vector<std::string> lines = {"<html><body><table>", TotalLine(spec.total)};
-    if (spec.withUsers)
-        lines.insert(spec.usersFirst ? lines.begin() + 1 : lines.end(), UsersLine(spec.users));
+std::string Page(const PageShape& shape) {
+    std::vector<std::string> lines = {"<html><body><table>", TotalLine(shape.total)};
+    if (shape.withUsers)
+        lines.insert(shape.usersFirst ? lines.begin() + 1 : lines.end(), UsersLine(shape.users));
     lines.push_back("</table></body></html>");
     std::string page;
     for (const std::string& line : lines)
@@ -249,8 +249,8 @@ std::string FileText(const std::string& path) {
     return text.str();
 }
 
-void Cycle(const PageSpec& spec) {
-    server.SetPage(Page(spec));
+void Cycle(const PageShape& shape) {
+    server.SetPage(Page(shape));
     PollForum(0);
 }
 
@@ -316,7 +316,7 @@ TEST_F(PollForumTest, CyclesOnAnUnchangedPageRecordWithoutAlerting) {
 
 TEST_F(PollForumTest, ChangesOfTheTotalCountUpUntilAcknowledged) {
     Cycle({});
-    PageSpec changed;
+    PageShape changed;
     changed.total = "101";
     Cycle(changed);
     EXPECT_EQ(LabelText(TotalLabel), std::string(TotalPrefix) + "101");
@@ -350,7 +350,7 @@ TEST_F(PollForumTest, ChangesOfTheTotalCountUpUntilAcknowledged) {
 
 TEST_F(PollForumTest, UserCountFollowsTheUsersLine) {
     Cycle({});
-    PageSpec fewer;
+    PageShape fewer;
     fewer.users = {"Ann"};
     Cycle(fewer);
     EXPECT_EQ(Rows(), (std::vector<std::string>{" Ann", ""}));
@@ -361,29 +361,29 @@ TEST_F(PollForumTest, UserCountFollowsTheUsersLine) {
 // total has been seen again.
 TEST_F(PollForumTest, TotalThatBecomesEmptyAlertsOnceThenStandsStill) {
     Cycle({});
-    PageSpec spec;
-    spec.total = nullptr;
-    Cycle(spec);
+    PageShape shape;
+    shape.total = nullptr;
+    Cycle(shape);
     EXPECT_EQ(LabelText(TotalLabel), TotalPrefix);
     EXPECT_EQ(LastTotal(), "");
     EXPECT_EQ(watcher.newCount, 2);
 
-    spec.total = "200";
-    Cycle(spec);
+    shape.total = "200";
+    Cycle(shape);
     EXPECT_EQ(watcher.newCount, 2) << "no alert after an empty total";
     EXPECT_EQ(LastTotal(), "200");
-    spec.total = "300";
-    Cycle(spec);
+    shape.total = "300";
+    Cycle(shape);
     EXPECT_EQ(watcher.newCount, 3);
 }
 
 // Reading stops at the users line, so a total line after it goes unseen.
 TEST_F(PollForumTest, UsersLineBeforeTheTotalLineHidesTheTotal) {
     Cycle({});
-    PageSpec spec;
-    spec.total = "555";
-    spec.usersFirst = true;
-    Cycle(spec);
+    PageShape shape;
+    shape.total = "555";
+    shape.usersFirst = true;
+    Cycle(shape);
     EXPECT_EQ(LabelText(TotalLabel), std::string(TotalPrefix) + "100");
     EXPECT_EQ(LastTotal(), "100");
     EXPECT_EQ(watcher.newCount, 1);
@@ -391,9 +391,9 @@ TEST_F(PollForumTest, UsersLineBeforeTheTotalLineHidesTheTotal) {
 
 TEST_F(PollForumTest, PageWithoutUsersLineEmptiesTheList) {
     Cycle({});
-    PageSpec spec;
-    spec.withUsers = false;
-    Cycle(spec);
+    PageShape shape;
+    shape.withUsers = false;
+    Cycle(shape);
     EXPECT_TRUE(Rows().empty());
     EXPECT_EQ(watcher.lastUserCount, 3) << "kept for the next users line";
 }
@@ -410,7 +410,7 @@ TEST_F(PollForumTest, FailedDownloadChangesNothing) {
     Cycle({});
     GadgetSetText(StatusLabel, "stamp");
     forumSiteRoot = refusedRoot.c_str();
-    PageSpec changed;
+    PageShape changed;
     changed.total = "999";
     Cycle(changed);
     EXPECT_EQ(LabelText(StatusLabel), "stamp");
