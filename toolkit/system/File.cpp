@@ -97,17 +97,7 @@ int32_t FileAtEnd(int32_t number) {
     return 0;
 }
 
-// Null when the scratch area could not make the room, so nothing is written through it.
-static char* Reserve(int32_t length, int32_t pos) {
-    char* out = ScratchReserve(length, pos);
-    return out && ScratchEnd() == pos + length ? out : nullptr;
-}
 
-static char* Finish(char* out, int32_t length, int32_t room) {
-    out[length] = '\0';
-    ScratchRelease(room - length);
-    return out;
-}
 
 // How much a full line reservation grows by: whole steps of LineStep, but at least doubling.
 // Each growth may copy everything read so far, so growing by one step at a time would make a
@@ -127,12 +117,12 @@ static void SkipLineFeed(FileRecord* file) {
 
 char* FileReadLine(int32_t number, int32_t pos) {
     int32_t room = LineStep;
-    char* out = Reserve(room, pos);
+    char* out = ScratchReserve(room, pos);
     if (!out)
         return ScratchEmptyAt(pos);
     FileRecord* file = FileOf(number);
     if (!file)
-        return Finish(out, 0, room);
+        return ScratchFinish(out, 0, room);
     int32_t length = 0;
     bool full = false;  // memory ran out: the rest of the line is consumed, not stored
     for (;;) {
@@ -148,7 +138,7 @@ char* FileReadLine(int32_t number, int32_t pos) {
         out[length++] = static_cast<char>(c);
         if (length == room) {
             const int32_t more = GrowthFor(room);
-            char* grown = more ? Reserve(room + more, pos) : nullptr;
+            char* grown = more ? ScratchReserve(room + more, pos) : nullptr;
             if (grown) {
                 room += more;
                 out = grown;
@@ -159,7 +149,7 @@ char* FileReadLine(int32_t number, int32_t pos) {
             }
         }
     }
-    return Finish(out, length, room);
+    return ScratchFinish(out, length, room);
 }
 
 void FileClose(int32_t number) {
@@ -176,11 +166,11 @@ void FileClose(int32_t number) {
 // A path that needs the whole reservation or more cannot be terminated inside it, so it is
 // reported as failure (the empty text) rather than cut short into a different directory.
 char* TempDirectory(int32_t pos) {
-    char* out = Reserve(TempPathRoom, pos);
+    char* out = ScratchReserve(TempPathRoom, pos);
     if (!out)
         return ScratchEmptyAt(pos);
     int32_t length = FileSysTempPath(out, TempPathRoom);
     if (length <= 0 || length >= TempPathRoom)
         length = 0;
-    return Finish(out, length, TempPathRoom);
+    return ScratchFinish(out, length, TempPathRoom);
 }

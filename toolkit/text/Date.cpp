@@ -161,18 +161,7 @@ static int32_t WriteField(char* out, Field field, int32_t date) {
     return 0;
 }
 
-// A reservation that did not happen (memory ran out) leaves the end elsewhere; treat both
-// signs as failure so nothing is written through a block that is not there.
-static char* Reserve(int32_t length, int32_t pos) {
-    char* out = ScratchReserve(length, pos);
-    return out && ScratchEnd() == pos + length ? out : nullptr;
-}
 
-static char* Finish(char* out, int32_t length, int32_t room) {
-    out[length] = '\0';
-    ScratchRelease(room - length);
-    return out;
-}
 
 char* DateFormat(const char* mask, int32_t date, int32_t pos) {
     char* copy = nullptr;
@@ -185,7 +174,7 @@ char* DateFormat(const char* mask, int32_t date, int32_t pos) {
         std::memcpy(copy, mask, length + 1);
     }
     int32_t room = FormatStep;
-    char* out = Reserve(room, pos);
+    char* out = ScratchReserve(room, pos);
     if (!out) {
         PrivateFree(copy);
         return ScratchEmptyAt(pos);
@@ -200,7 +189,7 @@ char* DateFormat(const char* mask, int32_t date, int32_t pos) {
             out[length++] = *at++;
         }
         if (length > room - FormatMargin) {
-            char* grown = Reserve(room + FormatStep, pos);
+            char* grown = ScratchReserve(room + FormatStep, pos);
             if (!grown)
                 break;  // keep what fits rather than write past the reservation
             room += FormatStep;
@@ -208,5 +197,5 @@ char* DateFormat(const char* mask, int32_t date, int32_t pos) {
         }
     }
     PrivateFree(copy);
-    return Finish(out, length, room);
+    return ScratchFinish(out, length, room);
 }

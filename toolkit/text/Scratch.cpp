@@ -88,6 +88,12 @@ void ScratchRelease(int32_t n) {
         SetEnd(static_cast<int64_t>(area.end) - n);
 }
 
+char* ScratchFinish(char* out, int32_t length, int32_t room) {
+    ScratchRelease(room - length);
+    out[length] = 0;
+    return out;
+}
+
 char* ScratchEmptyAt(int32_t pos) {
     char* at = ScratchReserve(0, pos);
     if (!at)

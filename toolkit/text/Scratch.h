@@ -11,6 +11,9 @@ int32_t ScratchEnd();                                  // where the next result 
 char* ScratchReserve(int32_t len, int32_t pos);        // room for len bytes at pos; end = pos + len
 void ScratchRelease(int32_t n);                        // end -= n
 char* ScratchEmptyAt(int32_t pos);                     // end = pos, terminator at pos
+// Closes a result of `length` bytes written into a reservation of `room` bytes at `out`: the
+// surplus goes back and the terminator stands at the new end. Returns `out`.
+char* ScratchFinish(char* out, int32_t length, int32_t room);
 int32_t ScratchOffsetOf(const char* p);                // 1-based offset, 0 when outside the area
 char* ScratchPointerAt(int32_t offset);                // from ScratchOffsetOf, with today's base
 void StrAppend(const char* text);                      // text must lie outside the area

@@ -146,9 +146,7 @@ char* StrRemove(const char* text, const char* needle, int32_t pos) {
     if (n == 0)
         std::memmove(dst, text, static_cast<size_t>(len));
     PrivateFree(needleCopy);
-    ScratchRelease(len - kept);
-    dst[kept] = 0;
-    return dst;
+    return ScratchFinish(dst, kept, len);
 }
 
 int32_t StrCount(const char* text, const char* needle) {
@@ -189,9 +187,7 @@ static char* IntText(bool negative, uint64_t magnitude, int32_t room, int32_t po
     if (negative)
         dst[len++] = '-';
     len += DecimalDigits(magnitude, dst + len);
-    ScratchRelease(room - len);
-    dst[len] = 0;
-    return dst;
+    return ScratchFinish(dst, len, room);
 }
 
 // The 32-bit path covers every value the application passes (counters widened with their
@@ -203,9 +199,7 @@ static char* Int32Text(int32_t value, int32_t pos) {
             return ScratchEmptyAt(pos);
         constexpr int32_t len = sizeof Int32MinText - 1;
         std::memcpy(dst, Int32MinText, len);
-        ScratchRelease(Int32TextRoom - len);
-        dst[len] = 0;
-        return dst;
+        return ScratchFinish(dst, len, Int32TextRoom);
     }
     bool negative = value < 0;
     uint32_t magnitude = negative ? static_cast<uint32_t>(-value) : static_cast<uint32_t>(value);
