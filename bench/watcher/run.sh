@@ -1,38 +1,50 @@
 #!/usr/bin/env bash
 # The watcher's speed and footprint, printed (no pass or fail):
 #   1. the size of forumwatch.exe (the 32-bit product, and the build the figures come from);
-#   2. poll cycles back to back against the local forum (which gains a post on every request):
-#      wall and CPU time per cycle, the scan alone on the saved page, and handles, GDI and USER
-#      objects and heap blocks at cycle 10 and at the last cycle;
+#   2. poll cycles back to back against the local forum: quiet ones (nothing changes) for the
+#      cost of a cycle, then alerting ones (a new post before every request) for what they cost
+#      and leave behind: wall and CPU time per cycle, the download alone, the scan alone on the
+#      saved page, and handles, GDI and USER objects and heap blocks at cycle 10 and the last;
 #   3. the running watcher's CPU use over a minute of idle polling.
 # Usage: bench/watcher/run.sh [CYCLES] [IDLE_SECONDS]   (defaults 1000 and 60)
-# Runs the Windows-x86 build where 32-bit Wine works, else the windows-x64 one, under a Wine
-# prefix of its own. The idle run drives the end-to-end copy of the watcher, whose forum is on
-# port 8612: do not run it beside the end-to-end tests.
+# Runs the 32-bit build where 32-bit Wine works, else the 64-bit one (build/bench-x86 or
+# build/bench-x64, Release), under a Wine prefix of its own. The idle run drives a copy of the
+# watcher aimed at port 8613.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$(pwd)
 cycles=${1:-1000}
 idle_seconds=${2:-60}
+quiet_cycles=200
 jobs=2
 
-preset=windows-x86
-tools/can-run-win32 || preset=windows-x64
-build=$root/build/$preset
-cmake --preset "$preset" >/dev/null
-cmake --build "$build" -j"$jobs" --target forumwatch forumwatch_e2e bench_poll e2e_inspect >/dev/null
-if [ "$preset" != windows-x86 ]; then
-    cmake --preset windows-x86 >/dev/null
-    cmake --build "$root/build/windows-x86" -j"$jobs" --target forumwatch >/dev/null
+# Build trees of its own, since the benchmarks are built only on request.
+configure() {  # configure ARCH: build/bench-ARCH, Release, benchmarks on
+    local toolchain=cmake/mingw-i686.cmake
+    [ "$1" = x64 ] && toolchain=cmake/mingw-x86_64.cmake
+    cmake -S . -B "build/bench-$1" -DCMAKE_TOOLCHAIN_FILE=$toolchain -DCMAKE_BUILD_TYPE=Release \
+        -DFORUMWATCH_BENCH=ON --no-warn-unused-cli >/dev/null
+}
+arch=x86
+tools/can-run-win32 || arch=x64
+preset=windows-$arch
+build=$root/build/bench-$arch
+configure $arch
+cmake --build "$build" -j"$jobs" --target forumwatch forumwatch_bench bench_poll e2e_inspect >/dev/null
+if [ "$arch" != x86 ]; then
+    configure x86
+    cmake --build "$root/build/bench-x86" -j"$jobs" --target forumwatch >/dev/null
 fi
 
 echo "== size"
-for exe in "$root/build/windows-x86/forumwatch.exe" "$build/forumwatch.exe"; do
+for exe in "$root/build/bench-x86/forumwatch.exe" "$build/forumwatch.exe"; do
     [ -f "$exe" ] && echo "$(stat -c %s "$exe") bytes  ${exe#$root/}"
 done | sort -u -k2
 
 export WINEPREFIX=$root/build/wineprefix-bench
 tools/wine-prefix >/dev/null
+# A server left from an interrupted run would keep test-session from starting its own.
+/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
 source tools/test-session
 loader=/usr/lib/wine/wine64
 [ "$preset" = windows-x86 ] && loader=/usr/lib/wine/wine
@@ -47,7 +59,8 @@ stop_all() {
 }
 trap stop_all EXIT
 
-# start_server PORT [STATE]: the forum in the background; prints its port.
+# start_server PORT [STATE]: the forum in the background; sets server_port (and server_pid,
+# which is why it is not called in a subshell).
 start_server() {
     local out
     out=$(mktemp)
@@ -57,14 +70,22 @@ start_server() {
         grep -q '^listening' "$out" && break
         sleep 0.1
     done
-    sed -n 's#^listening on http://127.0.0.1:\([0-9]*\)/$#\1#p' "$out"
+    server_port=$(sed -n 's#^listening on http://127.0.0.1:\([0-9]*\)/$#\1#p' "$out")
     rm -f "$out"
+    [ -n "$server_port" ] || { echo "the forum server did not start on port $1"; exit 1; }
 }
 stop_server() { kill "$server_pid" 2>/dev/null || true; wait "$server_pid" 2>/dev/null || true; server_pid=; }
 
-echo "== $cycles poll cycles back to back ($preset)"
-port=$(start_server 0 '{"auto_post": true}')
-"$loader" "$build/bench/watcher/bench_poll.exe" "http://127.0.0.1:$port/" "$cycles" </dev/null 2>/dev/null
+echo "== $quiet_cycles quiet poll cycles back to back ($preset): the forum does not change"
+start_server 0
+"$loader" "$build/bench/watcher/bench_poll.exe" "http://127.0.0.1:$server_port/" "$quiet_cycles" \
+    </dev/null 2>/dev/null | grep -E '^(full|download|scan)'
+stop_server
+
+echo "== $cycles alerting poll cycles back to back ($preset): a new post before every poll"
+start_server 0 '{"auto_post": true}'
+"$loader" "$build/bench/watcher/bench_poll.exe" "http://127.0.0.1:$server_port/" "$cycles" \
+    </dev/null 2>/dev/null
 stop_server
 
 # CPU ticks (user + system) of one process, from /proc.
@@ -72,8 +93,8 @@ ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 wineserver_pid() { pgrep -n -x wineserver || pgrep -n -f '^/usr/lib/wine/wineserver' || true; }
 
 echo "== idle polling for $idle_seconds s"
-start_server 8612 >/dev/null
-"$loader" "$build/tests/e2e/forumwatch_e2e.exe" </dev/null >/dev/null 2>&1 &
+start_server 8613
+"$loader" "$build/bench/watcher/forumwatch_bench.exe" </dev/null >/dev/null 2>&1 &
 watcher_pid=$!
 deadline=$(( $(date +%s) + 60 ))
 until "$loader" "$build/tests/e2e/e2e_inspect.exe" state 2>/dev/null </dev/null | grep -q ':..:..'; do
@@ -83,11 +104,11 @@ done
 server=$(wineserver_pid)
 hz=$(getconf CLK_TCK)
 w0=$(ticks "$watcher_pid"); s0=$([ -n "$server" ] && ticks "$server" || echo 0); t0=$(date +%s.%N)
-requests0=$(curl -s http://127.0.0.1:8612/control | python3 -c 'import json,sys; print(json.load(sys.stdin)["index_requests"])')
+requests0=$(curl -s http://127.0.0.1:8613/control | python3 -c 'import json,sys; print(json.load(sys.stdin)["index_requests"])')
 sleep "$idle_seconds"
 w1=$(ticks "$watcher_pid"); s1=$([ -n "$server" ] && ticks "$server" || echo 0); t1=$(date +%s.%N)
-requests1=$(curl -s http://127.0.0.1:8612/control | python3 -c 'import json,sys; print(json.load(sys.stdin)["index_requests"])')
-awk -v w="$((w1 - w0))" -v s="$((s1 - s0))" -v hz="$hz" -v t0="$t0" -v t1="$t1" -v n="$((requests1 - requests0))" 'BEGIN {
+requests1=$(curl -s http://127.0.0.1:8613/control | python3 -c 'import json,sys; print(json.load(sys.stdin)["index_requests"])')
+LC_ALL=C awk -v w="$((w1 - w0))" -v s="$((s1 - s0))" -v hz="$hz" -v t0="$t0" -v t1="$t1" -v n="$((requests1 - requests0))" 'BEGIN {
     secs = t1 - t0
     printf "watcher process: %.2f s CPU in %.1f s = %.2f%% of one core (%d polls)\n", w / hz, secs, 100 * w / hz / secs, n
     printf "wineserver (shared by every Wine process of the prefix): %.2f s CPU = %.2f%% of one core\n", s / hz, 100 * s / hz / secs
