@@ -1,8 +1,8 @@
 #include "app/Poll.h"
 
 #include <windows.h>
-#include <urlmon.h>
 
+#include "app/Download.h"
 #include "app/PollLogic.h"
 #include "app/Scanner.h"
 #include "app/Texts.h"
@@ -46,10 +46,10 @@ bool DownloadPage() {
     BuildPagePath(pathPos);
     ScratchPass(pathPos);
     // Pointers only now: the area may have moved while the path was appended.
-    const HRESULT result = URLDownloadToFileA(nullptr, ScratchPointerAt(addressPos + 1),
-                                              ScratchPointerAt(pathPos + 1), 0, nullptr);
+    const bool downloaded =
+        DownloadToFile(ScratchPointerAt(addressPos + 1), ScratchPointerAt(pathPos + 1));
     ScratchRewind(addressPos);
-    return SUCCEEDED(result);
+    return downloaded;
 }
 
 void RaiseAlert() {

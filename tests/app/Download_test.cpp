@@ -1,0 +1,31 @@
+#include "app/Download.h"
+
+#include <gtest/gtest.h>
+
+struct BoundCase { uint64_t bytes; uint32_t elapsedMs; bool want; };
+TEST(DownloadOverBound, GivesUpPastTheCapOrTheDeadlineOnly) {
+    const BoundCase cases[] = {
+        {0, 0, false},
+        {DownloadByteCap, DownloadDeadlineMs - 1, false},  // both bounds reached, none passed
+        {DownloadByteCap + 1, 0, true},
+        {0, DownloadDeadlineMs, true},                      // silence alone ends it
+        {200ull << 20, 5, true},                            // past 32 bits of bytes too
+        {uint64_t(1) << 40, 0, true},
+        {0, UINT32_MAX, true},
+    };
+    for (const BoundCase& c : cases)
+        EXPECT_EQ(DownloadOverBound(c.bytes, c.elapsedMs), c.want) << c.bytes << " B, "
+                                                                    << c.elapsedMs << " ms";
+}
+
+struct TickCase { uint32_t start; uint32_t now; uint32_t want; };
+TEST(DownloadElapsedMs, CountsAcrossTheTickCounterWrap) {
+    const TickCase cases[] = {
+        {1000, 1000, 0},
+        {1000, 61000, 60000},
+        {UINT32_MAX - 999, 500, 1500},   // the counter wrapped during the download
+        {UINT32_MAX, 0, 1},
+    };
+    for (const TickCase& c : cases)
+        EXPECT_EQ(DownloadElapsedMs(c.start, c.now), c.want) << c.start << " -> " << c.now;
+}
