@@ -90,7 +90,13 @@ stop_server
 
 # CPU ticks (user + system) of one process, from /proc.
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
-wineserver_pid() { pgrep -n -x wineserver || pgrep -n -f '^/usr/lib/wine/wineserver' || true; }
+# Our prefix's server: other Wine sessions may run on this machine at the same time.
+wineserver_pid() {
+    local p
+    for p in $(pgrep -f 'wineserver' || true); do
+        tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && { echo "$p"; return; }
+    done
+}
 
 echo "== idle polling for $idle_seconds s"
 start_server 8613
