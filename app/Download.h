@@ -8,9 +8,14 @@
 constexpr uint64_t DownloadByteCap = 4u << 20;      // bytes received
 constexpr uint32_t DownloadDeadlineMs = 60000;      // from the start of the download
 constexpr uint32_t DownloadWatchMs = 1000;          // how often a silent download is looked at
+constexpr int32_t DownloadRedirectCap = 10;         // a forum index moves once or twice at most
 
 // True once a download that has received `bytes` in `elapsedMs` must be abandoned.
 bool DownloadOverBound(uint64_t bytes, uint32_t elapsedMs);
+
+// True unless the server announced `announced` bytes (0: no length given) and fewer came: a
+// connection dropped mid-page can end as a success, and half a page would be read as the page.
+bool DownloadComplete(uint64_t received, uint64_t announced);
 
 // Milliseconds from `startTick` to `nowTick` of a 32-bit millisecond counter; correct across
 // its wrap-around (every 49.7 days), provided less than that has passed.

@@ -41,8 +41,15 @@ public:
     STDMETHODIMP GetPriority(LONG*) override { return E_NOTIMPL; }
     STDMETHODIMP OnLowResource(DWORD) override { return S_OK; }
 
-    STDMETHODIMP OnProgress(ULONG progress, ULONG, ULONG, LPCWSTR) override {
-        return OverBound(progress) ? E_ABORT : S_OK;
+    STDMETHODIMP OnProgress(ULONG progress, ULONG announced, ULONG status, LPCWSTR) override {
+        received_ = progress;
+        announced_ = announced;
+        // Each hop of a redirect loop is quick, so only a count ends the loop early, where the
+        // binding honours the abort; Wine's follows the chain regardless, and there the
+        // deadline ends it.
+        if (status == BINDSTATUS_REDIRECTING && ++redirects_ > DownloadRedirectCap)
+            gaveUp_ = true;
+        return gaveUp_ || OverBound(progress) ? E_ABORT : S_OK;
     }
 
     STDMETHODIMP OnStopBinding(HRESULT, LPCWSTR) override {
@@ -68,7 +75,8 @@ public:
         binding_ = nullptr;
     }
 
-    bool GaveUp() const { return gaveUp_; }
+    // The last report's counts are those of the end of the data.
+    bool Complete() const { return !gaveUp_ && DownloadComplete(received_, announced_); }
 
 private:
     bool OverBound(ULONG progress) {
@@ -81,7 +89,7 @@ private:
     // Cycles never overlap, so one download at a time is watched.
     static void CALLBACK Watch(HWND, UINT, UINT_PTR, DWORD) {
         BoundedDownload* self = watching_;
-        if (self && self->binding_ && self->OverBound(0))
+        if (self && self->binding_ && (self->gaveUp_ || self->OverBound(0)))
             self->binding_->Abort();
     }
 
@@ -90,6 +98,9 @@ private:
     IBinding* binding_ = nullptr;
     UINT_PTR timer_ = 0;
     bool gaveUp_ = false;
+    int32_t redirects_ = 0;
+    ULONG received_ = 0;
+    ULONG announced_ = 0;  // 0: the server gave no length
 };
 
 BoundedDownload* BoundedDownload::watching_ = nullptr;
@@ -100,5 +111,5 @@ bool DownloadToFile(const char* address, const char* path) {
     BoundedDownload watch(GetTickCount());
     const HRESULT result = URLDownloadToFileA(nullptr, address, path, 0, &watch);
     watch.StopWatching();
-    return SUCCEEDED(result) && !watch.GaveUp();
+    return SUCCEEDED(result) && watch.Complete();
 }

@@ -6,6 +6,10 @@ GET /          a small home page (what the tray's double-click opens)
 GET /control   the current state and the request log, as JSON
 POST /control  a JSON object whose keys change the state (see State.update); answers the new state
 
+{"misbehave": MODE} makes the index answer the way a broken or hostile server would (see
+MISBEHAVIOURS); "none" serves the page again. Every such answer ends when the client goes away or
+the server stops.
+
 Standard library only. Prints "listening on http://HOST:PORT/" once it accepts connections, so a
 test can start it with --port 0 and read the port it got. SIGTERM and SIGINT stop it promptly,
 also while a deliberately slow answer is waiting.
@@ -14,6 +18,7 @@ import argparse
 import html
 import json
 import random
+import select
 import signal
 import socket
 import struct
@@ -37,6 +42,20 @@ USER_KINDS = ("normal", "admin", "hidden")
 # What the index answers with; "drop" closes the connection without any answer, "reset" aborts
 # it (a TCP reset).
 BODIES = ("page", "notfound", "garbage", "empty", "drop", "reset")
+MISBEHAVIOURS = {
+    "none": "the answer `body` and `status` describe",
+    "endless": "a body without length that never ends, `trickle_rate` bytes a second",
+    "stall": "the headers, then silence until the client leaves",
+    "huge": "a 200 MB page, streamed",
+    "long_line": "the page with one line of `line_bytes` bytes before its statistics",
+    "drop_mid_body": "half the page under a Content-Length for all of it, then a close",
+    "redirect_loop": "a 302 to the index itself with a new query each time, without end",
+    "bad_bytes": "the page with NUL bytes and 0x98 (unassigned in Windows-1251) in its lines",
+}
+HUGE_BYTES = 200 << 20
+STREAM_CHUNK = 64 << 10
+# A send that a client neither reads nor closes must not hold the thread for ever.
+STREAM_SEND_TIMEOUT = 10
 
 DEFAULT_USERS = [
     {"name": "admin", "id": 2, "kind": "admin"},
@@ -110,6 +129,9 @@ class State:
         self.status = 200
         self.body = "page"          # one of BODIES
         self.auto_post = False      # a new post before every index answer (for benchmarks)
+        self.misbehave = "none"     # one of MISBEHAVIOURS
+        self.trickle_rate = 1 << 20  # bytes a second of the endless body
+        self.line_bytes = 50 << 20  # the long line's length
         self.requests = []          # one record per index request, in arrival order
         self.in_flight = 0
         self.max_in_flight = 0
@@ -125,6 +147,9 @@ class State:
             "status": lambda v: isinstance(v, int) and 100 <= v <= 599,
             "body": lambda v: v in BODIES,
             "auto_post": lambda v: isinstance(v, bool),
+            "misbehave": lambda v: v in MISBEHAVIOURS,
+            "trickle_rate": lambda v: isinstance(v, int) and 1 <= v <= 100 << 20,
+            "line_bytes": lambda v: isinstance(v, int) and 0 <= v <= 1 << 30,
             "clear_log": lambda v: v is True,
         }
         for key, value in changes.items():
@@ -148,7 +173,8 @@ class State:
                 "total": self.total, "users": [dict(u) for u in self.users],
                 "users_first": self.users_first, "total_bold": self.total_bold,
                 "delay": self.delay, "status": self.status, "body": self.body,
-                "auto_post": self.auto_post,
+                "auto_post": self.auto_post, "misbehave": self.misbehave,
+                "trickle_rate": self.trickle_rate, "line_bytes": self.line_bytes,
                 "requests": [dict(r) for r in self.requests],
                 "index_requests": len(self.requests),
                 "in_flight": self.in_flight, "max_in_flight": self.max_in_flight,
@@ -486,7 +512,8 @@ def make_handler(state):
             with state.lock:
                 state.in_flight += 1
                 state.max_in_flight = max(state.max_in_flight, state.in_flight)
-                record = {"start": start, "end": None}
+                record = {"start": start, "end": None, "misbehave": state.misbehave,
+                          "path": self.path}
                 state.requests.append(record)
                 if state.auto_post and state.total.isdigit():
                     state.total = str(int(state.total) + 1)
@@ -494,6 +521,9 @@ def make_handler(state):
                 snap = state.snapshot()
                 if snap["delay"] > 0:
                     state.stopping.wait(snap["delay"])
+                if snap["misbehave"] != "none":
+                    self.misbehave(snap, start)
+                    return
                 if snap["body"] in ("drop", "reset"):
                     if snap["body"] == "reset":
                         self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER,
@@ -514,7 +544,125 @@ def make_handler(state):
                     state.in_flight -= 1
                     record["end"] = time.time()
 
+        # --- misbehaviours: each ends when the client leaves or the server stops ---
+
+        def misbehave(self, snap, start):
+            self.close_connection = True
+            self.connection.settimeout(STREAM_SEND_TIMEOUT)
+            mode = snap["misbehave"]
+            try:
+                if mode == "redirect_loop":
+                    hop = len(state.requests)
+                    self.send_response(302)
+                    self.send_header("Location", "%s?hop=%d" % (INDEX_PATH, hop))
+                    self.send_header("Content-Length", "0")
+                    self.end_headers()
+                elif mode == "stall":
+                    self.send_page_headers(None)
+                    self.wait_for_client_to_leave()
+                elif mode == "endless":
+                    self.send_page_headers(None)
+                    self.stream(endless_chunks(snap["trickle_rate"]))
+                elif mode == "huge":
+                    self.send_page_headers(HUGE_BYTES)
+                    self.stream(huge_chunks(render_index(snap, start).encode(ENCODING),
+                                            HUGE_BYTES))
+                elif mode == "long_line":
+                    head, tail = split_before_stats(render_index(snap, start).encode(ENCODING))
+                    self.send_page_headers(len(head) + snap["line_bytes"] + 1 + len(tail))
+                    self.stream(long_line_chunks(head, snap["line_bytes"], tail))
+                elif mode == "drop_mid_body":
+                    page = render_index(snap, start).encode(ENCODING)
+                    self.send_page_headers(len(page))
+                    self.stream([page[:len(page) // 2]])
+                elif mode == "bad_bytes":
+                    self.send_bytes(200, PAGE_HEADERS,
+                                    with_bad_bytes(render_index(snap, start).encode(ENCODING)))
+            except OSError:
+                pass  # the client left; that is what every mode waits for
+
+        def send_page_headers(self, length):
+            self.send_response(200)
+            for name, value in PAGE_HEADERS:
+                self.send_header(name, value)
+            if length is not None:
+                self.send_header("Content-Length", str(length))
+            self.send_header("Connection", "close")
+            self.end_headers()
+
+        def stream(self, chunks):
+            for chunk in chunks:
+                if state.stopping.is_set():
+                    return
+                self.wfile.write(chunk)
+
+        def wait_for_client_to_leave(self):
+            while not state.stopping.wait(0.2):
+                readable, _, _ = select.select([self.connection], [], [], 0)
+                if readable and not self.connection.recv(4096):
+                    return
+
     return Handler
+
+
+FILLER_LINE = ('  <tr>\n\t<td class="row1"><span class="gensmall">'
+               + "Ещё одна строка, которой нет конца. " * 3 + '</span></td>\n  </tr>\n'
+               ).encode(ENCODING)
+
+
+def filler(length):
+    """`length` bytes of page-like lines."""
+    whole = FILLER_LINE * (length // len(FILLER_LINE) + 1)
+    return whole[:length]
+
+
+def endless_chunks(rate):
+    """Page-like lines at `rate` bytes a second, for ever; tenths of a second apart."""
+    chunk = filler(max(1, rate // 10))
+    while True:
+        yield chunk
+        time.sleep(0.1)
+
+
+def huge_chunks(page, total):
+    """The page's head, filler up to `total` bytes, and the rest of the page, in pieces."""
+    head, tail = split_before_stats(page)
+    yield head
+    left = total - len(head) - len(tail)
+    block = filler(STREAM_CHUNK)
+    while left > 0:
+        piece = block[:min(left, len(block))]
+        left -= len(piece)
+        yield piece
+    yield tail
+
+
+def long_line_chunks(head, length, tail):
+    block = b"x" * STREAM_CHUNK
+    yield head
+    left = length
+    while left > 0:
+        piece = block[:min(left, len(block))]
+        left -= len(piece)
+        yield piece
+    yield b"\n" + tail
+
+
+def split_before_stats(page):
+    """The page cut just before its statistics table."""
+    at = page.index(STATS_HEAD.encode(ENCODING))
+    return page[:at], page[at:]
+
+
+BAD_DESCRIPTION = "Объявления администрации".encode(ENCODING)
+
+
+def with_bad_bytes(page):
+    """NUL bytes and 0x98 inside a forum's description, and a line of NULs and 0x98 right before
+    the statistics; the total and users lines themselves stay readable."""
+    page = page.replace(BAD_DESCRIPTION, b"\x98\x00\x98" + BAD_DESCRIPTION + b"\x00\x00", 1)
+    head, tail = split_before_stats(page)
+    return head + b"\x00\x98\x00\r\x00\n" + tail
 
 
 def demo_loop(state, rnd):

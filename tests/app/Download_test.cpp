@@ -29,3 +29,17 @@ TEST(DownloadElapsedMs, CountsAcrossTheTickCounterWrap) {
     for (const TickCase& c : cases)
         EXPECT_EQ(DownloadElapsedMs(c.start, c.now), c.want) << c.start << " -> " << c.now;
 }
+
+struct CompleteCase { uint64_t received; uint64_t announced; bool want; };
+TEST(DownloadComplete, AShortBodyUnderAnAnnouncedLengthIsAFailure) {
+    const CompleteCase cases[] = {
+        {46274, 46274, true},
+        {23137, 46274, false},   // the connection dropped halfway
+        {0, 46274, false},
+        {0, 0, true},            // no length announced: the end of the connection is the end
+        {5000, 0, true},
+    };
+    for (const CompleteCase& c : cases)
+        EXPECT_EQ(DownloadComplete(c.received, c.announced), c.want) << c.received << " of "
+                                                                     << c.announced;
+}
