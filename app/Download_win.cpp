@@ -5,13 +5,16 @@
 
 namespace {
 
-// Watches one download: OnProgress sees the bytes as they arrive, and a thread timer looks at
+// Watches one download: OnProgress sees the bytes as they arrive, and a watchdog thread looks at
 // the clock while nothing arrives at all, since a server that sends its headers and then goes
-// silent produces no progress to look at. URLDownloadToFileA runs the binding's messages on the
-// calling thread while it waits, which is what lets the timer fire there.
+// silent produces no progress to look at (Wine's download waits on such a server for minutes,
+// and no message reaches the calling thread meanwhile, so a thread timer never fires there).
 class BoundedDownload final : public IBindStatusCallback {
 public:
-    explicit BoundedDownload(DWORD startTick) : startTick_(startTick) {}
+    explicit BoundedDownload(DWORD startTick) : startTick_(startTick) {
+        InitializeCriticalSection(&lock_);
+    }
+    ~BoundedDownload() { DeleteCriticalSection(&lock_); }
 
     // Lives on the caller's stack for exactly the one call: the counts mean nothing.
     STDMETHODIMP_(ULONG) AddRef() override { return 1; }
@@ -31,9 +34,9 @@ public:
     STDMETHODIMP OnStartBinding(DWORD, IBinding* binding) override {
         if (binding) {
             binding->AddRef();
+            EnterCriticalSection(&lock_);
             binding_ = binding;
-            watching_ = this;
-            timer_ = SetTimer(nullptr, 0, DownloadWatchMs, Watch);
+            LeaveCriticalSection(&lock_);
         }
         return S_OK;
     }
@@ -65,15 +68,24 @@ public:
 
     // Also after the call: a binding that never reported its stop must not outlive it.
     void StopWatching() {
-        if (timer_)
-            KillTimer(nullptr, timer_);
-        timer_ = 0;
-        if (watching_ == this)
-            watching_ = nullptr;
+        EnterCriticalSection(&lock_);
         if (binding_)
             binding_->Release();
         binding_ = nullptr;
+        LeaveCriticalSection(&lock_);
     }
+
+    // Runs until `done` is set; ends a download that has outlived the deadline.
+    void Watch(HANDLE done) {
+        while (WaitForSingleObject(done, DownloadWatchMs) == WAIT_TIMEOUT) {
+            EnterCriticalSection(&lock_);
+            if (binding_ && (gaveUp_ || OverBound(0)))
+                binding_->Abort();
+            LeaveCriticalSection(&lock_);
+        }
+    }
+
+    CRITICAL_SECTION lock_;  // binding_ between the download's thread and the watchdog
 
     // The last report's counts are those of the end of the data.
     bool Complete() const { return !gaveUp_ && DownloadComplete(received_, announced_); }
@@ -86,30 +98,40 @@ private:
         return true;
     }
 
-    // Cycles never overlap, so one download at a time is watched.
-    static void CALLBACK Watch(HWND, UINT, UINT_PTR, DWORD) {
-        BoundedDownload* self = watching_;
-        if (self && self->binding_ && (self->gaveUp_ || self->OverBound(0)))
-            self->binding_->Abort();
-    }
-
-    static BoundedDownload* watching_;
     DWORD startTick_;
     IBinding* binding_ = nullptr;
-    UINT_PTR timer_ = 0;
-    bool gaveUp_ = false;
+    volatile bool gaveUp_ = false;  // also set by the watchdog
     int32_t redirects_ = 0;
     ULONG received_ = 0;
     ULONG announced_ = 0;  // 0: the server gave no length
 };
 
-BoundedDownload* BoundedDownload::watching_ = nullptr;
+struct Watchdog {
+    BoundedDownload* download;
+    HANDLE done;
+};
+
+DWORD WINAPI RunWatchdog(void* argument) {
+    const Watchdog* dog = static_cast<const Watchdog*>(argument);
+    dog->download->Watch(dog->done);
+    return 0;
+}
 
 }  // namespace
 
 bool DownloadToFile(const char* address, const char* path) {
     BoundedDownload watch(GetTickCount());
+    Watchdog dog = {&watch, CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    HANDLE watcher = dog.done ? CreateThread(nullptr, 0, RunWatchdog, &dog, 0, nullptr) : nullptr;
     const HRESULT result = URLDownloadToFileA(nullptr, address, path, 0, &watch);
+    if (dog.done)
+        SetEvent(dog.done);
+    if (watcher) {
+        WaitForSingleObject(watcher, INFINITE);
+        CloseHandle(watcher);
+    }
+    if (dog.done)
+        CloseHandle(dog.done);
     watch.StopWatching();
     return SUCCEEDED(result) && watch.Complete();
 }
