@@ -51,10 +51,12 @@ loader=/usr/lib/wine/wine64
 
 server_pid=
 watcher_pid=
+# Waits only for our own children by id: a bare `wait` would also wait for test-session's X
+# server, which runs until _tk_end_session stops it.
 stop_all() {
-    [ -n "$watcher_pid" ] && kill "$watcher_pid" 2>/dev/null || true
-    [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
-    wait 2>/dev/null || true
+    set +e  # a clean-up step that fails must not skip the ones after it
+    [ -n "$watcher_pid" ] && { kill "$watcher_pid"; wait "$watcher_pid"; } 2>/dev/null
+    [ -n "$server_pid" ] && { kill "$server_pid"; wait "$server_pid"; } 2>/dev/null
     _tk_end_session
 }
 trap stop_all EXIT
@@ -98,6 +100,11 @@ wineserver_pid() {
     done
 }
 
+index_requests() {
+    python3 -c 'import json, urllib.request
+print(json.load(urllib.request.urlopen("http://127.0.0.1:8613/control", timeout=10))["index_requests"])'
+}
+
 echo "== idle polling for $idle_seconds s"
 start_server 8613
 "$loader" "$build/bench/watcher/forumwatch_bench.exe" </dev/null >/dev/null 2>&1 &
@@ -110,10 +117,10 @@ done
 server=$(wineserver_pid)
 hz=$(getconf CLK_TCK)
 w0=$(ticks "$watcher_pid"); s0=$([ -n "$server" ] && ticks "$server" || echo 0); t0=$(date +%s.%N)
-requests0=$(curl -s http://127.0.0.1:8613/control | python3 -c 'import json,sys; print(json.load(sys.stdin)["index_requests"])')
+requests0=$(index_requests)
 sleep "$idle_seconds"
 w1=$(ticks "$watcher_pid"); s1=$([ -n "$server" ] && ticks "$server" || echo 0); t1=$(date +%s.%N)
-requests1=$(curl -s http://127.0.0.1:8613/control | python3 -c 'import json,sys; print(json.load(sys.stdin)["index_requests"])')
+requests1=$(index_requests)
 LC_ALL=C awk -v w="$((w1 - w0))" -v s="$((s1 - s0))" -v hz="$hz" -v t0="$t0" -v t1="$t1" -v n="$((requests1 - requests0))" 'BEGIN {
     secs = t1 - t0
     printf "watcher process: %.2f s CPU in %.1f s = %.2f%% of one core (%d polls)\n", w / hz, secs, 100 * w / hz / secs, n
