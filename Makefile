@@ -21,3 +21,10 @@ demo: deps
 FUZZ_SECONDS ?= 1800
 fuzz: deps
 	@tools/fuzz $(FUZZ_SECONDS)
+
+# The watcher for SOAK_SECONDS (default ten minutes) against a forum that keeps changing, with
+# its memory, handles and window objects sampled every minute.
+.PHONY: soak
+SOAK_SECONDS ?= 600
+soak: deps
+	@tools/soak $(SOAK_SECONDS)
