@@ -96,19 +96,25 @@ protected:
         CoUninitialize();
         PrivateHeapDestroy();
     }
-    // Waits for the recorder's file; false when no recorder ran in time.
+    // Waits for the recorder's whole record; false when none came in time. The file appears
+    // by rename, yet under load Wine has let it be seen a moment before it could be read, so
+    // an unreadable or short record is waited on like a missing one.
     bool WaitForRecord(Record* record) {
         const DWORD start = GetTickCount();
-        while (GetFileAttributesA(out_.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        for (;;) {
+            if (GetFileAttributesA(out_.c_str()) != INVALID_FILE_ATTRIBUTES) {
+                std::ifstream file(out_);
+                Record read;
+                if (std::getline(file, read.commandLine) && std::getline(file, read.folder) &&
+                    file >> read.show) {
+                    *record = read;
+                    return true;
+                }
+            }
             if (GetTickCount() - start > WaitLimit)
                 return false;
             Sleep(20);  // polling for a condition, bounded by WaitLimit
         }
-        std::ifstream file(out_);
-        std::getline(file, record->commandLine);
-        std::getline(file, record->folder);
-        file >> record->show;
-        return true;
     }
     std::string out_;
 };
