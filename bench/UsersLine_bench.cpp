@@ -30,7 +30,7 @@ static void CountRow(void* context, const char*) { ++*static_cast<long*>(context
 int main() {
     PrivateHeapCreate();
     ScratchInit();
-    const int sizes[] = {10, 100, 1000, 3000};
+    const int sizes[] = {10, 100, 1000, 3000, 5000};
     for (int names : sizes) {
         std::string line = UsersLine(names);
         long rows = 0;

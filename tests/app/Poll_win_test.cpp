@@ -398,6 +398,31 @@ TEST_F(PollForumTest, PageWithoutUsersLineEmptiesTheList) {
     EXPECT_EQ(watcher.lastUserCount, 3) << "kept for the next users line";
 }
 
+// The list paints nothing while a page refills it, and must come out of that: its scroll bar
+// then spans every row, which the list only works out while it may paint.
+TEST_F(PollForumTest, RefilledListScrollsOverAllItsRows) {
+    HWND list = Control(UserList);
+    auto scrollTop = [list] {
+        SCROLLINFO info = {};
+        info.cbSize = sizeof info;
+        info.fMask = SIF_RANGE;
+        return GetScrollInfo(list, SB_VERT, &info) ? info.nMax : -1;
+    };
+    PageShape shape;
+    shape.users.assign(200, "user");
+    Cycle(shape);
+    ASSERT_EQ(Rows().size(), 201u);
+    EXPECT_EQ(scrollTop(), 200);
+    shape.users.resize(100);
+    Cycle(shape);
+    EXPECT_EQ(scrollTop(), 100);
+    EXPECT_TRUE(IsWindowVisible(list));
+    shape.withUsers = false;
+    Cycle(shape);
+    EXPECT_TRUE(Rows().empty());
+    EXPECT_TRUE(IsWindowVisible(list));
+}
+
 // When the forum cannot be reached nothing changes, not even the time stamp, whether or not an
 // earlier page is still on disk.
 TEST_F(PollForumTest, FailedDownloadChangesNothing) {
