@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string>
 #ifdef _WIN32
 #include <windows.h>
@@ -13,8 +14,14 @@
 namespace {
 
 uint32_t U16(const unsigned char* p) { return p[0] | (p[1] << 8); }
-uint32_t U32(const unsigned char* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+uint32_t U32(const unsigned char* p) { return U16(p) | (U16(p + 2) << 16); }
+
+// A little-endian header field and the value it must hold.
+struct Field { size_t at; int bytes; uint32_t want; };
+void ExpectFields(const unsigned char* d, const Field* begin, const Field* end) {
+    for (const Field* f = begin; f != end; ++f)
+        EXPECT_EQ(f->bytes == 1 ? d[f->at] : f->bytes == 2 ? U16(d + f->at) : U32(d + f->at), f->want)
+            << "field at " << f->at;
 }
 
 struct IconCase {
@@ -34,26 +41,17 @@ constexpr size_t kMaskRows = 1086;
 
 // The decoders, the shell and the executable's icon all read these headers field by field.
 TEST(Resources, IconsHaveTheOneEntryLayout) {
+    const Field fields[] = {
+        {0, 2, 0},     {2, 2, 1},   {4, 2, 1},    // reserved, icon, one entry
+        {6, 1, 16},    {7, 1, 16},  {8, 1, 0},    {10, 2, 1}, {12, 2, 32},
+        {14, 4, 1128}, {18, 4, 22},                // the image's size and where it starts
+        {22, 4, 40},   {26, 4, 16}, {30, 4, 32},  {34, 2, 1}, {36, 2, 32},  // twice the height
+    };
     for (const IconCase& c : kIcons) {
         SCOPED_TRACE(c.name);
         ASSERT_EQ(c.size, 1150u);
-        const unsigned char* d = c.data;
-        EXPECT_EQ(U16(d), 0u);
-        EXPECT_EQ(U16(d + 2), 1u);
-        EXPECT_EQ(U16(d + 4), 1u);
-        EXPECT_EQ(d[6], 16);
-        EXPECT_EQ(d[7], 16);
-        EXPECT_EQ(d[8], 0);
-        EXPECT_EQ(U16(d + 10), 1u);
-        EXPECT_EQ(U16(d + 12), 32u);
-        EXPECT_EQ(U32(d + 14), 1128u);
-        EXPECT_EQ(U32(d + 18), 22u);
-        EXPECT_EQ(U32(d + 22), 40u);
-        EXPECT_EQ(U32(d + 26), 16u);
-        EXPECT_EQ(U32(d + 30), 32u);
-        EXPECT_EQ(U16(d + 34), 1u);
-        EXPECT_EQ(U16(d + 36), 32u);
-        for (size_t i = 38; i < kColourRows; ++i) EXPECT_EQ(d[i], 0) << "header byte " << i;
+        ExpectFields(c.data, std::begin(fields), std::end(fields));
+        for (size_t i = 38; i < kColourRows; ++i) EXPECT_EQ(c.data[i], 0) << "header byte " << i;
     }
 }
 
@@ -70,10 +68,8 @@ TEST(Resources, IconsAreTransparentAroundAColouredMiddle) {
                 const unsigned char* p = pixels + (row * 16 + x) * 4;
                 bool transparentBit = (mask[row * 4 + x / 8] >> (7 - x % 8)) & 1;
                 EXPECT_EQ(transparentBit, p[3] == 0) << "row " << row << " x " << x;
-                bool edge = row == 0 || row == 15 || x == 0 || x == 15;
-                if (edge) {
-                    EXPECT_EQ(p[3], 0) << "row " << row << " x " << x;
-                }
+                if (row == 0 || row == 15 || x == 0 || x == 15)
+                    EXPECT_EQ(p[3], 0) << "edge row " << row << " x " << x;
                 for (int k = 0; k < 3; ++k) channel[k] += p[k] * p[3] / 255;
             }
             EXPECT_EQ(mask[row * 4 + 2], 0);  // padding bits of the row
@@ -81,9 +77,7 @@ TEST(Resources, IconsAreTransparentAroundAColouredMiddle) {
         }
         EXPECT_EQ(pixels[(8 * 16 + 8) * 4 + 3], 255) << "the centre is opaque";
         for (int k = 0; k < 3; ++k)
-            if (k != c.strongChannel) {
-                EXPECT_GT(channel[c.strongChannel], 2 * channel[k]);
-            }
+            EXPECT_TRUE(k == c.strongChannel || channel[c.strongChannel] > 2 * channel[k]) << k;
     }
 }
 
@@ -91,17 +85,13 @@ TEST(Resources, AlertSoundIsEightBitMonoPcm) {
     const unsigned char* d = AlertSound;
     ASSERT_EQ(AlertSoundSize, 53028u);
     EXPECT_EQ(0, std::memcmp(d, "RIFF", 4));
-    EXPECT_EQ(U32(d + 4), 53020u);
     EXPECT_EQ(0, std::memcmp(d + 8, "WAVEfmt ", 8));
-    EXPECT_EQ(U32(d + 16), 16u);
-    EXPECT_EQ(U16(d + 20), 1u);
-    EXPECT_EQ(U16(d + 22), 1u);
-    EXPECT_EQ(U32(d + 24), 22050u);
-    EXPECT_EQ(U32(d + 28), 22050u);
-    EXPECT_EQ(U16(d + 32), 1u);
-    EXPECT_EQ(U16(d + 34), 8u);
     EXPECT_EQ(0, std::memcmp(d + 36, "data", 4));
-    EXPECT_EQ(U32(d + 40), 52984u);
+    const Field fields[] = {
+        {4, 4, 53020}, {16, 4, 16},    {20, 2, 1}, {22, 2, 1},  // PCM, mono
+        {24, 4, 22050}, {28, 4, 22050}, {32, 2, 1}, {34, 2, 8}, {40, 4, 52984},
+    };
+    ExpectFields(d, std::begin(fields), std::end(fields));
 }
 
 // A chime, not noise: loud near the start, few sign changes (tones, not hiss), dying away and

@@ -29,18 +29,14 @@ protected:
         for (const std::string& path : made)
             std::remove(path.c_str());
     }
-
     std::string Make(const std::string& content) {
         made.push_back("file_test_" + std::to_string(made.size()) + ".txt");
         std::FILE* f = std::fopen(made.back().c_str(), "wb");
-        EXPECT_NE(f, nullptr);
-        if (f) {
-            std::fwrite(content.data(), 1, content.size(), f);
+        EXPECT_TRUE(f && std::fwrite(content.data(), 1, content.size(), f) == content.size());
+        if (f)
             std::fclose(f);
-        }
         return made.back();
     }
-
     // Lines the way the poll cycle reads them.
     static Lines ReadAll(int32_t number) {
         Lines lines;
@@ -52,7 +48,6 @@ protected:
         }
         return lines;
     }
-
     Lines LinesOf(const std::string& content) {
         if (!FileOpenRead(0, Make(content).c_str()))
             return {"(not opened)"};
@@ -60,18 +55,15 @@ protected:
         FileClose(0);
         return lines;
     }
-
     std::vector<std::string> made;
 };
 
 }  // namespace
 
+struct SplitCase { std::string content; Lines want; };
 TEST_F(FileTest, SplitsAtEveryLineEnding) {
     const std::string nul(1, '\0');
-    const struct {
-        std::string content;
-        Lines want;
-    } cases[] = {
+    const SplitCase cases[] = {
         {"a\r\nb\nc\rd", {"a", "b", "c", "d"}},
         {"a\n\nb", {"a", "", "b"}},
         {"a\n\rb", {"a", "", "b"}},         // LF CR is two endings
@@ -82,21 +74,18 @@ TEST_F(FileTest, SplitsAtEveryLineEnding) {
         {"", {}},
         {"\xEF\xBB\xBF" "b\xE0\xFF", {"\xEF\xBB\xBF" "b\xE0\xFF"}},  // bytes pass unchanged
     };
-    for (const auto& c : cases)
+    for (const SplitCase& c : cases)
         EXPECT_EQ(LinesOf(c.content), c.want) << testing::PrintToString(c.content);
 }
 
 // Endings that straddle a refill of the 4096-byte buffer read the same as anywhere else.
+struct RefillCase { size_t before; std::string ending; Lines after; };
 TEST_F(FileTest, EndingsAcrossRefillsAndLongLines) {
-    const struct {
-        size_t before;
-        std::string ending;
-        Lines after;
-    } cases[] = {
+    const RefillCase cases[] = {
         {4095, "\r\n", {"t"}}, {4094, "\r\n", {"t"}}, {4096, "\r\n", {"t"}},
         {4095, "\n\r", {"", "t"}}, {4095, "\r", {"t"}}, {10000, "\r\n", {"t"}}, {8192, "", {}},
     };
-    for (const auto& c : cases) {
+    for (const RefillCase& c : cases) {
         const std::string first(c.before, 'x');
         Lines want = {first};
         want.insert(want.end(), c.after.begin(), c.after.end());

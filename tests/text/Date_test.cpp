@@ -1,3 +1,5 @@
+// fuzz/date_fuzz.cpp checks that every value DateMake accepts breaks down into its own fields,
+// and that a rendered mask never outgrows the mask; here are the fixed points and the clock.
 #include "toolkit/text/Date.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +17,6 @@
 #endif
 
 namespace {
-
 constexpr int32_t Morning = 1292490303;  // 2010-12-16 09:05:03
 
 class DateFormatTest : public testing::Test {
@@ -25,18 +26,16 @@ protected:
         ScratchInit();
     }
 };
-
 }  // namespace
 
+struct MakeCase { int32_t year, month, day, hour, minute, second, want; };
 TEST(DateMake, CountsWallClockSecondsOrRefuses) {
-    const struct {
-        int32_t year, month, day, hour, minute, second;
-        int32_t want;
-    } cases[] = {
+    const MakeCase cases[] = {
         {1970, 1, 1, 0, 0, 0, 0},           {1970, 1, 1, 23, 59, 59, 86399},
         {1970, 1, 2, 0, 0, 0, 86400},       {2010, 12, 16, 12, 0, 0, 1292500800},
         {2010, 7, 1, 12, 0, 0, 1277985600}, {2000, 2, 29, 0, 0, 0, 951782400},
         {2012, 2, 29, 12, 30, 0, 1330518600}, {2038, 1, 19, 3, 14, 7, INT32_MAX},
+        {2036, 12, 31, 23, 59, 59, 2114380799},  // the last leap year in range ends
         // Valid fields without a 32-bit value.
         {2038, 1, 19, 3, 14, 8, -1}, {1969, 12, 31, 23, 59, 59, -1}, {1, 1, 1, 0, 0, 0, -1},
         {INT32_MAX, 12, 31, 0, 0, 0, -1},
@@ -48,44 +47,27 @@ TEST(DateMake, CountsWallClockSecondsOrRefuses) {
         {2010, 1, 1, -1, 0, 0, -1}, {2010, 1, 1, 0, -1, 0, -1}, {2010, 1, 1, 0, 0, -1, -1},
         {0, 1, 1, 0, 0, 0, -1},     {2010, INT32_MIN, 1, 0, 0, 0, -1},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(DateMake(c.year, c.month, c.day, c.hour, c.minute, c.second), c.want)
-            << c.year << "-" << c.month << "-" << c.day << " " << c.hour << ":" << c.minute
-            << ":" << c.second;
-}
-
-// Every day of the representable range breaks down to the fields it was made from.
-TEST(DateMake, RoundTripsThroughTheExtractors) {
-    const int32_t monthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    int32_t midday = 12 * 3600;
-    for (int32_t year = 1970; year <= 2037; ++year) {
-        const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-        for (int32_t month = 1; month <= 12; ++month) {
-            for (int32_t day = 1; day <= monthDays[month - 1] + (month == 2 && leap); ++day) {
-                const int32_t date = DateMake(year, month, day, 12, 34, 56);
-                ASSERT_EQ(date, midday + 34 * 60 + 56) << year << "-" << month << "-" << day;
-                ASSERT_EQ(DateYear(date) * 10000 + DateMonth(date) * 100 + DateDay(date),
-                          year * 10000 + month * 100 + day);
-                ASSERT_EQ(DateHour(date) * 10000 + DateMinute(date) * 100 + DateSecond(date),
-                          123456);
-                midday += 86400;
-            }
-        }
+    for (const MakeCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.year << "-" << c.month << "-" << c.day << " "
+                                        << c.hour << ":" << c.minute << ":" << c.second);
+        const int32_t date = DateMake(c.year, c.month, c.day, c.hour, c.minute, c.second);
+        EXPECT_EQ(date, c.want);
+        if (date < 0)
+            continue;
+        const int32_t back[] = {DateYear(date), DateMonth(date),  DateDay(date),
+                                DateHour(date), DateMinute(date), DateSecond(date)};
+        const int32_t fields[] = {c.year, c.month, c.day, c.hour, c.minute, c.second};
+        EXPECT_EQ(0, std::memcmp(back, fields, sizeof fields)) << "breaks down differently";
     }
 }
 
+struct FormatCase { const char* mask; int32_t date; const char* want; };
 TEST_F(DateFormatTest, RendersTokensCaseInsensitively) {
-    const struct {
-        const char* mask;
-        int32_t date;
-        const char* want;
-    } cases[] = {
+    const FormatCase cases[] = {
         {"%hh:%ii:%ss", Morning, "09:05:03"},
-        {"%hh:%ii:%ss", DateMake(2010, 12, 16, 23, 59, 59), "23:59:59"},
         {"%HH:%Ii:%sS", Morning, "09:05:03"},
         {"%YYYY-%mM-%dd", Morning, "2010-12-16"},
         {"%yy|%yyy|%yyyyy", Morning, "10|10y|2010y"},
-        {"plain", Morning, "plain"},
         {"%x %h %", Morning, "%x %h %"},
         {"%%hh", Morning, "%09"},
         {"%yyyy-%mm-%dd %hh:%ii:%ss", 0, "1970-01-01 00:00:00"},
@@ -94,7 +76,7 @@ TEST_F(DateFormatTest, RendersTokensCaseInsensitively) {
         {"", Morning, ""},
         {nullptr, Morning, ""},
     };
-    for (const auto& c : cases) {
+    for (const FormatCase& c : cases) {
         const int32_t pos = ScratchEnd();
         EXPECT_STREQ(DateFormat(c.mask, c.date, pos), c.want) << (c.mask ? c.mask : "(null)");
         EXPECT_EQ(ScratchEnd(), pos + static_cast<int32_t>(strlen(c.want)));
@@ -135,9 +117,8 @@ static void ExpectNowIsWallClock(const char* zone) {
                                       utc.wSecond) - bias * 60;
 #else
     const time_t now = std::time(nullptr);
-    struct tm utc;
+    struct tm utc, local;
     ASSERT_NE(gmtime_r(&now, &utc), nullptr);
-    struct tm local;
     ASSERT_NE(localtime_r(&now, &local), nullptr);
     const int32_t expected = DateMake(utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday,
                                       utc.tm_hour, utc.tm_min, utc.tm_sec) +
