@@ -426,6 +426,16 @@ def render_index(snap, now):
             STATS_MIDDLE + "\t" + second + PAGE_TAIL)
 
 
+def render_page(settings, now, line_end="\n"):
+    """The index page the server would send for `settings` (keys as POST /control takes), as
+    bytes, without starting a server: saved pages then share the served pages' shape. The clock
+    line shows `now` in the local time zone."""
+    state = State()
+    state.update(settings)
+    page = render_index(state.snapshot(), now).encode(ENCODING)
+    return page.replace(b"\n", line_end.encode("ascii"))
+
+
 def garbage_body():
     """Bytes no forum sends: binary noise with zero bytes, a marker whose cell never ends, and a
     single 200 KB line; the same bytes every time so a test run can be repeated."""

@@ -72,9 +72,12 @@ TEST(PageScan, FindsTotalAndRowsOnFixturePages) {
         const char* total;
         std::vector<std::string> rows;
     } cases[] = {
-        // A hidden user keeps its italics and its two tags add two empty rows.
+        // A hidden user keeps its italics and its two tags add two empty rows; names stay
+        // in Windows-1251.
         {"index_online.htm", "4176",
-         Linked({"admin", "Moderator", "vasya", "<i>Kot_Matroskin</i>", "petrovich"}, 3)},
+         Linked({"admin", "Moderator", "vasya", "<i>Kot_Matroskin</i>", "petrovich",
+                 "\xD1\xE5\xF0\xE3\xE5\xE9"},  // "Сергей"
+                3)},
         {"index_nobody.htm", "12345", {" \xCD\xE5\xF2"}},  // DOS line endings; the word for "nobody"
         {"index_crowd.htm", "987654", Linked(crowd, 1)},
     };
