@@ -59,43 +59,35 @@ TEST_F(TrayTest, ProbeFindsNoAlphaDesktopWithoutStyles) {
     EXPECT_FALSE(TrayAlphaIconsSupported());
 }
 
+// The shell refuses a second icon with the same owner and identifier, so adding under a number
+// in use succeeds only if the first icon left the notification area first.
 TEST_F(TrayTest, AddChangeAndRemoveReachTheShell) {
-    ASSERT_NE(TrayAdd(7, owner, idle), 0);
-    EXPECT_TRUE(ShellKnows(owner, 7));
-    EXPECT_EQ(TrayChange(7, alert), 1);
-    EXPECT_EQ(TrayChange(7, idle), 1);
-    TrayRemove(7);
-    EXPECT_FALSE(ShellKnows(owner, 7));
-    EXPECT_EQ(TrayChange(7, idle), 0) << "a removed icon is not in use";
-    TrayRemove(7);  // harmless twice
-}
-
-TEST_F(TrayTest, RefusesMissingInputsWithoutTouchingTheShell) {
     EXPECT_EQ(TrayAdd(7, owner, 0), 0);
     EXPECT_EQ(TrayAdd(7, nullptr, idle), 0);
     EXPECT_FALSE(ShellKnows(owner, 7));
     EXPECT_EQ(TrayChange(12, idle), 0) << "never added";
+
     ASSERT_NE(TrayAdd(7, owner, idle), 0);
+    EXPECT_TRUE(ShellKnows(owner, 7));
+    EXPECT_EQ(TrayChange(7, alert), 1);
     EXPECT_EQ(TrayChange(7, 0), 0);
     EXPECT_TRUE(ShellKnows(owner, 7));
-}
-
-// The shell refuses a second icon with the same owner and identifier, so the second add can
-// succeed only if the first icon left the notification area first.
-TEST_F(TrayTest, AddingUnderANumberInUseReplacesTheIcon) {
-    ASSERT_NE(TrayAdd(7, owner, idle), 0);
-    ASSERT_NE(TrayAdd(7, owner, alert), 0);
+    ASSERT_NE(TrayAdd(7, owner, alert), 0) << "replaces the icon";
     TrayRemove(7);
     EXPECT_FALSE(ShellKnows(owner, 7)) << "one icon was shown, and it is gone";
+    EXPECT_EQ(TrayChange(7, idle), 0) << "a removed icon is not in use";
+    TrayRemove(7);  // harmless twice
 }
 
-TEST_F(TrayTest, AutomaticNumbersAreTheShellsIdentifiers) {
-    intptr_t chosen = TrayAdd(AutoNumber, owner, idle);
+TEST_F(TrayTest, AutomaticNumbersAreTheShellsIdentifiersAndFreeAllRemovesEveryIcon) {
+    const auto chosen = static_cast<int32_t>(TrayAdd(AutoNumber, owner, idle));
     ASSERT_GE(chosen, AutoNumberBase);
-    EXPECT_TRUE(ShellKnows(owner, static_cast<int32_t>(chosen)));
-    EXPECT_EQ(TrayChange(static_cast<int32_t>(chosen), alert), 1);
+    EXPECT_TRUE(ShellKnows(owner, chosen));
+    EXPECT_EQ(TrayChange(chosen, alert), 1);
+    ASSERT_NE(TrayAdd(30, owner, alert), 0);  // beyond the first 16 slots
     TrayFreeAll();
-    EXPECT_FALSE(ShellKnows(owner, static_cast<int32_t>(chosen)));
+    EXPECT_FALSE(ShellKnows(owner, chosen));
+    EXPECT_FALSE(ShellKnows(owner, 30));
 }
 
 // The shell keeps its own copy of every icon: the image behind it may go right away, as it does
@@ -118,33 +110,6 @@ TEST_F(TrayTest, BitmapImagesAreConvertedToIcons) {
     EXPECT_EQ(TrayChange(7, idle), 1);
     EXPECT_EQ(GetObjectType(reinterpret_cast<HANDLE>(bitmap)), static_cast<DWORD>(OBJ_BITMAP))
         << "the image itself stays with its owner";
-}
-
-TEST_F(TrayTest, FreeAllRemovesEveryIcon) {
-    ASSERT_NE(TrayAdd(7, owner, idle), 0);
-    ASSERT_NE(TrayAdd(30, owner, alert), 0);  // beyond the first 16 slots
-    TrayFreeAll();
-    EXPECT_FALSE(ShellKnows(owner, 7));
-    EXPECT_FALSE(ShellKnows(owner, 30));
-}
-
-// What the shell sends for mouse actions on an icon: presses and double-clicks become tray
-// events of the icon's number; moves and releases do not.
-TEST_F(TrayTest, MouseActionsArriveAsTrayEvents) {
-    ASSERT_NE(TrayAdd(7, owner, idle), 0);
-    PumpFor(50);
-    const LPARAM actions[] = {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK,
-                              WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDBLCLK};
-    for (LPARAM action : actions) PostMessageA(owner, TrayCallbackMsg, 7, action);
-    std::vector<int32_t> kinds;
-    std::vector<Delivered> seen = PumpUntil([&] { return kinds.size() >= 4; }, 3000);
-    for (const Delivered& d : seen) {
-        if (d.code == EventTray) {
-            kinds.push_back(d.kind);
-            EXPECT_EQ(d.object, 7);
-        }
-    }
-    EXPECT_EQ(kinds, (std::vector<int32_t>{0, 2, 1, 3}));
 }
 
 // Mask bit at (x, y): true where the icon shows the colour bitmap (black), false where it is
