@@ -1,20 +1,26 @@
 // Real windows under Wine: what the program's window looks like, and which events the wait
 // delivers for which messages.
 #include <atomic>
-#include <cstring>
+#include <string>
 #include <thread>
 
 #include "tests/window/WindowTestSupport.h"
+#include "toolkit/window/WinLogic.h"
 
 static ::testing::Environment* const environment =
     ::testing::AddGlobalTestEnvironment(new WindowToolkitEnvironment);
 
 constexpr uint32_t WatcherFlags = 0xCA0001;
+// A captioned window that leaves the gadget parent alone.
+constexpr uint32_t Plain = WS_CAPTION | WinFlagNoGadgetParent;
 // "следим за форумом"
 constexpr char WatcherTitle[] = "\xF1\xEB\xE5\xE4\xE8\xEC \xE7\xE0 \xF4\xEE\xF0\xF3\xEC\xEE\xEC";
 
 static LONG_PTR Style(HWND hwnd) { return GetWindowLongPtrA(hwnd, GWL_STYLE); }
 static LONG_PTR ExStyle(HWND hwnd) { return GetWindowLongPtrA(hwnd, GWL_EXSTYLE); }
+static HWND Open(int32_t number, int32_t w, int32_t h, uint32_t flags, HWND parent = nullptr) {
+    return reinterpret_cast<HWND>(WinOpen(number, 100, 100, w, h, "t", flags, parent));
+}
 
 // Windows with a caption are never narrower than the system's minimum tracking width (about
 // 110 pixels), so the test windows are wider than that.
@@ -31,43 +37,28 @@ protected:
     HWND handle = nullptr;
 };
 
-TEST_F(WatcherWindow, HasExactClientSizeCaptionAndNoSizingFrame) {
-    EXPECT_EQ(WinClientWidth(0), 200);
-    EXPECT_EQ(WinClientHeight(0), 300);
-    RECT client;
+TEST_F(WatcherWindow, HasExactClientSizeCaptionNoSizingFrameAndSitsCentred) {
+    RECT client, outer;
     GetClientRect(handle, &client);
     EXPECT_EQ(client.right, 200);
     EXPECT_EQ(client.bottom, 300);
+    EXPECT_EQ(WinClientWidth(0), 200);
+    EXPECT_EQ(WinClientHeight(0), 300);
+    GetWindowRect(handle, &outer);
+    EXPECT_EQ(outer.left, (GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2);
+    EXPECT_EQ(outer.top, (GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2);
 
-    const LONG_PTR style = Style(handle);
-    EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
-    EXPECT_TRUE(style & WS_SYSMENU);
-    EXPECT_TRUE(style & WS_MINIMIZEBOX);
-    EXPECT_FALSE(style & WS_MAXIMIZEBOX);
-    EXPECT_FALSE(style & WS_THICKFRAME);
-    EXPECT_TRUE(style & WS_VISIBLE);
+    const LONG_PTR watched = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_VISIBLE;
+    EXPECT_EQ(Style(handle) & (watched | WS_MAXIMIZEBOX | WS_THICKFRAME), watched);
     EXPECT_FALSE(ExStyle(handle) & WS_EX_TOOLWINDOW);
-
-    char title[64] = {};
-    GetWindowTextA(handle, title, sizeof title);
-    EXPECT_STREQ(title, WatcherTitle);
-    char className[64] = {};
-    GetClassNameA(handle, className, sizeof className);
-    EXPECT_STREQ(className, "WindowClass_0");
+    char text[64] = {};
+    GetWindowTextA(handle, text, sizeof text);
+    EXPECT_STREQ(text, WatcherTitle);
+    GetClassNameA(handle, text, sizeof text);
+    EXPECT_STREQ(text, "WindowClass_0");
     EXPECT_EQ(reinterpret_cast<intptr_t>(GetPropA(handle, "TK_WindowID")), 1);
     EXPECT_EQ(WinHandle(0), handle);
-}
 
-TEST_F(WatcherWindow, IsCentredOnScreen) {
-    RECT r;
-    GetWindowRect(handle, &r);
-    const int outerWidth = r.right - r.left;
-    const int outerHeight = r.bottom - r.top;
-    EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - outerWidth) / 2);
-    EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - outerHeight) / 2);
-}
-
-TEST_F(WatcherWindow, TopmostCanBeSetAndReleased) {
     WinSetTopmost(0, 1);
     EXPECT_TRUE(ExStyle(handle) & WS_EX_TOPMOST);
     WinSetTopmost(0, 0);
@@ -77,14 +68,11 @@ TEST_F(WatcherWindow, TopmostCanBeSetAndReleased) {
 TEST_F(WatcherWindow, CloseRequestsLeaveTheWindowOpen) {
     // The close box goes through the system menu command.
     PostMessageA(handle, WM_SYSCOMMAND, SC_CLOSE, 0);
-    auto events = PumpFor(150);
-    EXPECT_EQ(CountCode(events, EventClose), 1);
+    EXPECT_EQ(CountCode(PumpFor(150), EventClose), 1);
     EXPECT_TRUE(IsWindow(handle));
-
     // A posted WM_CLOSE is retrieved as message 16 and then queued as the event 16.
     PostMessageA(handle, WM_CLOSE, 0, 0);
-    events = PumpFor(150);
-    EXPECT_EQ(CountCode(events, EventClose), 2);
+    EXPECT_EQ(CountCode(PumpFor(150), EventClose), 2);
     EXPECT_TRUE(IsWindow(handle));
     EXPECT_EQ(WinEventWindow(), 0);
 }
@@ -92,31 +80,22 @@ TEST_F(WatcherWindow, CloseRequestsLeaveTheWindowOpen) {
 TEST_F(WatcherWindow, MovesBeforeAWaitMakeOneEvent) {
     for (int i = 1; i <= 5; ++i)
         SetWindowPos(handle, nullptr, 10 * i, 10 * i, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    const auto events = PumpFor(150);
-    EXPECT_EQ(CountCode(events, EventMoved), 1);
+    EXPECT_EQ(CountCode(PumpFor(150), EventMoved), 1);
 }
 
 TEST_F(WatcherWindow, SizeStateChangesComeInOrder) {
-    ShowWindow(handle, SW_MINIMIZE);
-    auto events = PumpFor(200);
-    ASSERT_GE(FindCode(events, EventMinimised), 0);
-    EXPECT_EQ(FindCode(events, EventSized), -1) << "minimising reports no new size";
-
-    ShowWindow(handle, SW_RESTORE);
-    events = PumpFor(200);
-    const int restored = FindCode(events, EventRestored);
-    ASSERT_GE(restored, 0);
-    EXPECT_GT(FindCode(events, EventSized, restored), restored);
-
-    ShowWindow(handle, SW_MAXIMIZE);
-    events = PumpFor(200);
-    const int maximised = FindCode(events, EventMaximised);
-    ASSERT_GE(maximised, 0);
-    EXPECT_GT(FindCode(events, EventSized, maximised), maximised);
-
-    ShowWindow(handle, SW_RESTORE);
-    events = PumpFor(200);
-    EXPECT_GE(FindCode(events, EventRestored), 0);
+    struct Step { int show; int32_t state; bool sized; };
+    const Step steps[] = {{SW_MINIMIZE, EventMinimised, false},  // minimising reports no new size
+                          {SW_RESTORE, EventRestored, true},
+                          {SW_MAXIMIZE, EventMaximised, true},
+                          {SW_RESTORE, EventRestored, true}};
+    for (const Step& s : steps) {
+        ShowWindow(handle, s.show);
+        const Events events = PumpFor(200);
+        const int at = FindCode(events, s.state);
+        ASSERT_GE(at, 0) << s.state;
+        EXPECT_EQ(FindCode(events, EventSized, at) > at, s.sized) << s.state;
+    }
 }
 
 TEST_F(WatcherWindow, TrayMouseActionsBecomeTrayEventsWithKinds) {
@@ -133,12 +112,9 @@ TEST_F(WatcherWindow, TrayMouseActionsBecomeTrayEventsWithKinds) {
         // The callback itself is no event: the wait returns its number, then the re-post.
         EXPECT_EQ(WinWaitEvent(), static_cast<int32_t>(TrayCallbackMsg)) << c.mouse;
         const int32_t code = WinWaitEvent();
-        if (c.kind < 0) {
-            EXPECT_EQ(code, static_cast<int32_t>(TrayEventMsg)) << c.mouse;
-            EXPECT_EQ(WinEventKind(), -1) << c.mouse;
-        } else {
-            EXPECT_EQ(code, EventTray) << c.mouse;
-            EXPECT_EQ(WinEventKind(), c.kind) << c.mouse;
+        EXPECT_EQ(code, c.kind < 0 ? static_cast<int32_t>(TrayEventMsg) : EventTray) << c.mouse;
+        EXPECT_EQ(WinEventKind(), c.kind) << c.mouse;
+        if (c.kind >= 0) {
             EXPECT_EQ(WinEventObject(), 7) << c.mouse;
         }
     }
@@ -159,20 +135,20 @@ TEST_F(WatcherWindow, TimerFiresWithItsNumberAndNoKind) {
     ASSERT_NE(WinAddTimer(0, 6, 30), 0u);
     // Adding the same number again restarts that timer rather than adding a second one.
     ASSERT_NE(WinAddTimer(0, 6, 30), 0u);
-    const Delivered fired = WaitForCode(EventTimerFired);
-    EXPECT_EQ(fired.code, EventTimerFired);
-    EXPECT_EQ(fired.object, 6);
-    EXPECT_EQ(fired.kind, -1);
+    const Events events = PumpUntil([](const Events& e) { return FindCode(e, EventTimerFired) >= 0; });
+    const int at = FindCode(events, EventTimerFired);
+    ASSERT_GE(at, 0);
+    EXPECT_EQ(events[at].object, 6);
+    EXPECT_EQ(events[at].kind, -1);
     KillTimer(handle, 6);
 }
 
 TEST_F(WatcherWindow, CommandsReportByTheirSource) {
-    HWND button = CreateWindowExA(0, "Button", "b", WS_CHILD, 0, 0, 10, 10, handle,
-                                  reinterpret_cast<HMENU>(static_cast<intptr_t>(77)), nullptr,
-                                  nullptr);
-    HWND commandButton = CreateWindowExA(0, "Button", "c", WS_CHILD, 0, 0, 10, 10, handle,
-                                         reinterpret_cast<HMENU>(static_cast<intptr_t>(-10000)),
-                                         nullptr, nullptr);
+    auto button = [this](intptr_t id) {
+        return CreateWindowExA(0, "Button", "b", WS_CHILD, 0, 0, 10, 10, handle,
+                               reinterpret_cast<HMENU>(id), nullptr, nullptr);
+    };
+    HWND control = button(77), commandControl = button(-10000);
     struct CommandCase {
         const char* source;
         WPARAM wParam;
@@ -182,8 +158,8 @@ TEST_F(WatcherWindow, CommandsReportByTheirSource) {
     const CommandCase cases[] = {
         {"menu", MAKEWPARAM(501, 0), nullptr, EventCommand, 501, -1},
         {"accelerator", MAKEWPARAM(502, 1), nullptr, EventCommand, 502, -1},
-        {"control", MAKEWPARAM(77, BN_CLICKED), button, EventControl, 77, BN_CLICKED},
-        {"command control", MAKEWPARAM(503, 4), commandButton, EventCommand, 503, 4},
+        {"control", MAKEWPARAM(77, BN_CLICKED), control, EventControl, 77, BN_CLICKED},
+        {"command control", MAKEWPARAM(503, 4), commandControl, EventCommand, 503, 4},
     };
     for (const CommandCase& c : cases) {
         PostMessageA(handle, WM_COMMAND, c.wParam, reinterpret_cast<LPARAM>(c.control));
@@ -191,8 +167,8 @@ TEST_F(WatcherWindow, CommandsReportByTheirSource) {
         EXPECT_EQ(WinEventObject(), c.object) << c.source;
         EXPECT_EQ(WinEventKind(), c.kind) << c.source;
     }
-    DestroyWindow(button);
-    DestroyWindow(commandButton);
+    DestroyWindow(control);
+    DestroyWindow(commandControl);
 }
 
 TEST_F(WatcherWindow, SmallIconCanBeSetFromAWorker) {
@@ -204,7 +180,7 @@ TEST_F(WatcherWindow, SmallIconCanBeSetFromAWorker) {
         done = true;
         PostMessageA(handle, WM_NULL, 0, 0);
     });
-    PumpUntil([&] { return done.load(); });
+    PumpUntil([&](const Events&) { return done.load(); });
     worker.join();
     ASSERT_TRUE(done);
     EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(handle, WM_GETICON, ICON_SMALL, 0)), icon);
@@ -212,7 +188,7 @@ TEST_F(WatcherWindow, SmallIconCanBeSetFromAWorker) {
 }
 
 TEST_F(WatcherWindow, ReopeningANumberClosesTheOldWindow) {
-    HWND second = reinterpret_cast<HWND>(WinOpen(0, 10, 10, 150, 60, "again", WS_CAPTION));
+    HWND second = Open(0, 150, 60, WS_CAPTION);
     ASSERT_NE(second, nullptr);
     EXPECT_FALSE(IsWindow(handle));
     EXPECT_EQ(WinHandle(0), second);
@@ -227,25 +203,26 @@ TEST(WinOpen, FlagsDecideStyleAndShowState) {
         bool visible, iconic, zoomed;
     };
     const FlagCase cases[] = {
-        {0, WS_CAPTION, 0, 0, true, false, false},                      // caption all the same
-        {0x10000000, WS_CAPTION, WS_VISIBLE, 0, false, false, false},   // hidden
-        {0x4 | WS_MAXIMIZEBOX, WS_CAPTION, WS_MAXIMIZEBOX, WS_EX_TOOLWINDOW, true, false, false},
-        {0x8 | WS_OVERLAPPEDWINDOW, WS_THICKFRAME | WS_MAXIMIZEBOX, 0, 0, true, false, false},
+        {WinFlagHidden, WS_CAPTION, WS_VISIBLE, 0, false, false, false},
+        {WinFlagToolWindow | WS_MAXIMIZEBOX, WS_CAPTION, WS_MAXIMIZEBOX, WS_EX_TOOLWINDOW, true,
+         false, false},
+        {Plain | WS_OVERLAPPEDWINDOW, WS_THICKFRAME | WS_MAXIMIZEBOX, 0, 0, true, false, false},
         {WS_OVERLAPPEDWINDOW | WS_MINIMIZE, WS_MINIMIZE, 0, 0, true, true, false},
         {WS_OVERLAPPEDWINDOW | WS_MAXIMIZE, WS_MAXIMIZE, 0, 0, true, false, true},
     };
     for (const FlagCase& c : cases) {
-        HWND hwnd = reinterpret_cast<HWND>(WinOpen(5, 20, 20, 120, 90, nullptr, c.flags));
-        ASSERT_NE(hwnd, nullptr) << std::hex << c.flags;
-        EXPECT_EQ(Style(hwnd) & c.styleSet, c.styleSet) << std::hex << c.flags;
-        EXPECT_EQ(Style(hwnd) & c.styleClear, 0) << std::hex << c.flags;
-        EXPECT_EQ(ExStyle(hwnd) & c.exSet, c.exSet) << std::hex << c.flags;
-        EXPECT_EQ(IsWindowVisible(hwnd) != 0, c.visible) << std::hex << c.flags;
-        EXPECT_EQ(IsIconic(hwnd) != 0, c.iconic) << std::hex << c.flags;
-        EXPECT_EQ(IsZoomed(hwnd) != 0, c.zoomed) << std::hex << c.flags;
+        SCOPED_TRACE(testing::Message() << std::hex << c.flags);
+        HWND hwnd = Open(5, 120, 90, c.flags);
+        ASSERT_NE(hwnd, nullptr);
+        EXPECT_EQ(Style(hwnd) & c.styleSet, c.styleSet);
+        EXPECT_EQ(Style(hwnd) & c.styleClear, 0);
+        EXPECT_EQ(ExStyle(hwnd) & c.exSet, c.exSet);
+        EXPECT_EQ(IsWindowVisible(hwnd) != 0, c.visible);
+        EXPECT_EQ(IsIconic(hwnd) != 0, c.iconic);
+        EXPECT_EQ(IsZoomed(hwnd) != 0, c.zoomed);
         if (!c.iconic && !c.zoomed) {
-            EXPECT_EQ(WinClientWidth(5), 120) << std::hex << c.flags;
-            EXPECT_EQ(WinClientHeight(5), 90) << std::hex << c.flags;
+            EXPECT_EQ(WinClientWidth(5), 120);
+            EXPECT_EQ(WinClientHeight(5), 90);
         }
         WinClose(5);
         EXPECT_FALSE(IsWindow(hwnd));
@@ -254,10 +231,9 @@ TEST(WinOpen, FlagsDecideStyleAndShowState) {
 }
 
 TEST(WinOpen, CentresOnParentOrShrinksToTheScreen) {
-    HWND parent = reinterpret_cast<HWND>(WinOpen(1, 100, 100, 400, 300, "parent", WS_CAPTION | 0x8));
+    HWND parent = Open(1, 400, 300, Plain);
     ASSERT_NE(parent, nullptr);
-    HWND child = reinterpret_cast<HWND>(
-        WinOpen(2, 0, 0, 200, 50, "child", WS_CAPTION | 0x2 | 0x8, parent));
+    HWND child = Open(2, 200, 50, Plain | WinFlagCentreParent, parent);
     ASSERT_NE(child, nullptr);
     RECT pr, cr;
     GetWindowRect(parent, &pr);
@@ -266,22 +242,19 @@ TEST(WinOpen, CentresOnParentOrShrinksToTheScreen) {
     EXPECT_EQ(cr.top, pr.top + ((pr.bottom - pr.top) - (cr.bottom - cr.top)) / 2);
 
     const int sw = GetSystemMetrics(SM_CXSCREEN);
-    const int sh = GetSystemMetrics(SM_CYSCREEN);
-    HWND huge = reinterpret_cast<HWND>(WinOpen(3, 0, 0, sw * 2, sh * 2, "huge", WS_CAPTION | 0x1 | 0x8));
+    HWND huge = Open(3, sw * 2, GetSystemMetrics(SM_CYSCREEN) * 2, Plain | WinFlagCentreScreen);
     ASSERT_NE(huge, nullptr);
     RECT hr;
     GetWindowRect(huge, &hr);
     EXPECT_EQ(hr.left, 0);
     EXPECT_EQ(hr.top, 0);
     EXPECT_LE(hr.right - hr.left, sw);
-    WinClose(2);
-    WinClose(1);
-    WinClose(3);
+    for (int32_t number : {2, 1, 3}) WinClose(number);
     PumpFor(30);
 }
 
 TEST(WinOpen, IgnoredPositionLetsTheSystemPlaceTheWindow) {
-    HWND hwnd = reinterpret_cast<HWND>(WinOpen(6, -65535, 40, 150, 60, "default", WS_CAPTION | 0x8));
+    HWND hwnd = reinterpret_cast<HWND>(WinOpen(6, WinIgnorePosition, 40, 150, 60, "default", Plain));
     ASSERT_NE(hwnd, nullptr);
     RECT r;
     GetWindowRect(hwnd, &r);
@@ -291,9 +264,8 @@ TEST(WinOpen, IgnoredPositionLetsTheSystemPlaceTheWindow) {
 }
 
 TEST(WinOpen, AutomaticNumberIsReturnedAndUsable) {
-    const intptr_t number = WinOpen(-1, 0, 0, 180, 40, "auto", WS_CAPTION | 0x8);
-    ASSERT_GT(number, 0);
-    const auto n = static_cast<int32_t>(number);
+    const auto n = static_cast<int32_t>(WinOpen(-1, 0, 0, 180, 40, "auto", Plain));
+    ASSERT_GT(n, 0);
     HWND hwnd = WinHandle(n);
     ASSERT_NE(hwnd, nullptr);
     char className[64] = {};
@@ -319,8 +291,8 @@ TEST(WinOperations, NumbersThatNameNoWindowDoNothing) {
 
 // Last: it closes every window.
 TEST(WinEnd, ClosesEveryWindow) {
-    HWND a = reinterpret_cast<HWND>(WinOpen(0, 0, 0, 50, 50, "a", WS_CAPTION));
-    HWND b = reinterpret_cast<HWND>(WinOpen(40, 0, 0, 50, 50, "b", WS_CAPTION));
+    HWND a = Open(0, 50, 50, WS_CAPTION);
+    HWND b = Open(40, 50, 50, WS_CAPTION);
     ASSERT_TRUE(a && b);
     WinEnd();
     EXPECT_FALSE(IsWindow(a));

@@ -31,60 +31,36 @@ struct Delivered {
     int32_t kind;
     int32_t object;
 };
+using Events = std::vector<Delivered>;
 
-// Waits until `done` holds or `ms` pass, returning every event delivered meanwhile.
-inline std::vector<Delivered> PumpUntil(const std::function<bool()>& done, DWORD ms = 3000) {
-    std::vector<Delivered> seen;
+// Waits until `done(the events so far)` holds or `ms` pass, returning every event delivered.
+inline Events PumpUntil(const std::function<bool(const Events&)>& done, DWORD ms = 3000) {
+    Events seen;
     const UINT_PTR watchdog = SetTimer(nullptr, 0, WatchdogMs, nullptr);
     const DWORD start = GetTickCount();
-    while (!done() && GetTickCount() - start < ms) {
+    while (!done(seen) && GetTickCount() - start < ms) {
         const int32_t code = WinWaitEvent();
-        if (code != WatchdogCode)
-            seen.push_back({code, WinEventKind(), WinEventObject()});
+        if (code != WatchdogCode) seen.push_back({code, WinEventKind(), WinEventObject()});
     }
     KillTimer(nullptr, watchdog);
     return seen;
 }
 
-// The first delivery of `code` within `ms`, or a Delivered with code 0.
-inline Delivered WaitForCode(int32_t code, DWORD ms = 3000) {
-    Delivered found{0, 0, 0};
-    const UINT_PTR watchdog = SetTimer(nullptr, 0, WatchdogMs, nullptr);
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < ms) {
-        if (WinWaitEvent() == code) {
-            found = {code, WinEventKind(), WinEventObject()};
-            break;
-        }
-    }
-    KillTimer(nullptr, watchdog);
-    return found;
-}
-
 // Everything that arrives within `ms`: for checking what a step produced, and that it
 // produced nothing more.
-inline std::vector<Delivered> PumpFor(DWORD ms) {
-    return PumpUntil([] { return false; }, ms);
+inline Events PumpFor(DWORD ms) {
+    return PumpUntil([](const Events&) { return false; }, ms);
 }
 
-inline std::vector<int32_t> Codes(const std::vector<Delivered>& events) {
-    std::vector<int32_t> codes;
-    for (const Delivered& e : events)
-        codes.push_back(e.code);
-    return codes;
-}
-
-inline int CountCode(const std::vector<Delivered>& events, int32_t code) {
+inline int CountCode(const Events& events, int32_t code) {
     int n = 0;
-    for (const Delivered& e : events)
-        n += e.code == code;
+    for (const Delivered& e : events) n += e.code == code;
     return n;
 }
 
 // Index of the first event with `code` at or after `from`, or -1.
-inline int FindCode(const std::vector<Delivered>& events, int32_t code, int from = 0) {
+inline int FindCode(const Events& events, int32_t code, int from = 0) {
     for (int i = from; i < static_cast<int>(events.size()); ++i)
-        if (events[i].code == code)
-            return i;
+        if (events[i].code == code) return i;
     return -1;
 }
