@@ -10,11 +10,10 @@
 #include "toolkit/text/Scratch.h"
 
 namespace {
-
 class PollTexts : public ::testing::Test {
 protected:
     void SetUp() override {
-        PrivateHeapCreate();  // date formatting copies its mask there
+        ASSERT_TRUE(PrivateHeapCreate());  // date formatting copies its mask there
         ScratchInit();
     }
     // The text an operation built at pos, read only after the operation has ended.
@@ -22,7 +21,6 @@ protected:
         return std::string(ScratchPointerAt(pos + 1), static_cast<size_t>(ScratchEnd() - pos));
     }
 };
-
 }  // namespace
 
 struct ToneCase { int32_t last; int32_t count; int32_t want; };

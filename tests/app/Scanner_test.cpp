@@ -115,7 +115,8 @@ TEST(Scanner, LineInTheAreaIsLeftIntactForTheNextRule) {
 }
 
 // Hostile pages end without fault, and a run of surplus passes does not cost a scan each.
-TEST(Scanner, GarbageLinesEndWithoutFault) {
+// fuzz/page_fuzz.cpp holds small garbage lines to the rules; these are the huge ones.
+TEST(Scanner, HugeLinesEndWithoutFault) {
     struct Tally {
         int32_t rows;
         size_t firstLength;
@@ -137,9 +138,6 @@ TEST(Scanner, GarbageLinesEndWithoutFault) {
     for (char& ch : binary)
         ch = static_cast<char>(rng() % 255 + 1);
     EXPECT_EQ(TotalOf((Total + "<b>" + binary + "</b>").c_str()).size(), binary.size());
-    EXPECT_EQ(Scan(binary.c_str()).count, 0);
-    Rows small = Scan((Users + binary.substr(0, 65536) + End).c_str());
-    EXPECT_EQ(small.count, static_cast<int32_t>(small.rows.size()));
     EXPECT_EQ(TotalOf(""), "(not a total line)");
     EXPECT_FALSE(TotalFromLine(nullptr, nullptr));
     EXPECT_TRUE(UsersFromLine(Users.c_str(), nullptr, nullptr, nullptr));

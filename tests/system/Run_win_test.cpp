@@ -14,17 +14,13 @@ namespace {
 
 constexpr DWORD WaitLimit = 20000;  // ms; a started Wine process may take a few seconds
 
-std::string FolderOf(const std::string& path) {
-    return path.substr(0, path.find_last_of('\\') + 1);
-}
-
-std::string OwnFolder() {
+// Built beside this test, which finds it next to itself.
+std::string RecorderPath() {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, sizeof path);
-    return FolderOf(path);
+    const std::string self = path;
+    return self.substr(0, self.find_last_of('\\') + 1) + "run_recorder.exe";
 }
-
-std::string RecorderPath() { return OwnFolder() + "run_recorder.exe"; }
 
 std::string CurrentFolder() {
     char folder[MAX_PATH] = {};
@@ -87,7 +83,8 @@ protected:
         CoInitialize(nullptr);  // as the toolkit's start-up does on the main thread
         char temp[MAX_PATH] = {};
         GetTempPathA(sizeof temp, temp);
-        out_ = std::string(temp) + "run-record-" + std::to_string(GetCurrentProcessId()) + ".txt";
+        temp_ = temp;
+        out_ = temp_ + "run-record-" + std::to_string(GetCurrentProcessId()) + ".txt";
         DeleteFileA(out_.c_str());
         SetEnvironmentVariableA("RECORDER_OUT", out_.c_str());
     }
@@ -116,12 +113,14 @@ protected:
             Sleep(20);  // polling for a condition, bounded by WaitLimit
         }
     }
-    std::string out_;
+    std::string temp_, out_;
 };
 
 }  // namespace
 
 TEST_F(RunExternalTest, StartsAProgramQuotedAndShownNormally) {
+    EXPECT_EQ(RunExternal(""), 0) << "an empty target starts nothing";
+    EXPECT_EQ(RunExternal(nullptr), 0);
     const std::string recorder = RecorderPath();
     ASSERT_EQ(RunExternal(recorder.c_str()), 1);
     Record record;
@@ -133,10 +132,7 @@ TEST_F(RunExternalTest, StartsAProgramQuotedAndShownNormally) {
 
 // A document is no program: the shell opens it with its handler, in the document's folder.
 TEST_F(RunExternalTest, OpensADocumentInItsOwnFolder) {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(sizeof temp, temp);
-    const std::string folder =
-        std::string(temp) + "run-docs-" + std::to_string(GetCurrentProcessId()) + "\\";
+    const std::string folder = temp_ + "run-docs-" + std::to_string(GetCurrentProcessId()) + "\\";
     CreateDirectoryA(folder.c_str(), nullptr);
     const std::string document = folder + "note.fwrec";
     std::ofstream(document) << "text";
@@ -162,9 +158,4 @@ TEST_F(RunExternalTest, OpensAnAddressWithItsSchemeHandler) {
     Record record;
     ASSERT_TRUE(WaitForRecord(&record));
     EXPECT_NE(record.commandLine.find(address), std::string::npos) << record.commandLine;
-}
-
-TEST_F(RunExternalTest, RefusesAnEmptyTarget) {
-    EXPECT_EQ(RunExternal(""), 0);
-    EXPECT_EQ(RunExternal(nullptr), 0);
 }
