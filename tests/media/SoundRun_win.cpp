@@ -17,6 +17,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 
 #include "app/resources/Resources.h"
 #include "tests/media/MediaFiles.h"
@@ -36,18 +37,6 @@ public:
     ::testing::AddGlobalTestEnvironment(new SoundEnvironment);
 
 IDirectSoundBuffer* BufferOf(intptr_t handle) { return reinterpret_cast<IDirectSoundBuffer*>(handle); }
-
-DWORD PlayPosition(IDirectSoundBuffer* buffer) {
-    DWORD play = 0, write = 0;
-    buffer->GetCurrentPosition(&play, &write);
-    return play;
-}
-
-bool IsPlaying(IDirectSoundBuffer* buffer) {
-    DWORD status = 0;
-    buffer->GetStatus(&status);
-    return (status & DSBSTATUS_PLAYING) != 0;
-}
 
 // Polls `done` until it holds or `ms` pass; the answer says which.
 template <typename Condition>
@@ -127,10 +116,7 @@ TEST_F(SoundDevice, RecordingHoldsTheChime) {
         peak = std::max(peak, std::fabs(after.frames[i]));
     }
     double expected = 0;
-    for (size_t i = 44; i < AlertSoundSize; ++i) {
-        const double v = (AlertSound[i] - 128) / 128.0;
-        expected += v * v;
-    }
+    for (size_t i = 44; i < AlertSoundSize; ++i) expected += std::pow((AlertSound[i] - 128) / 128.0, 2);
     expected *= static_cast<double>(after.rate) / 22050;
     std::printf("recorded %u Hz, %u channels, %u bits; peak %.3f; energy %.1f of %.1f expected\n",
                 after.rate, after.channels, after.bits, peak, recorded, expected);
@@ -141,15 +127,12 @@ TEST_F(SoundDevice, RecordingHoldsTheChime) {
 
 TEST_F(SoundDevice, AlertSoundLoadsAsOneStaticBuffer) {
     EXPECT_EQ(SoundInit(), 1) << "a second start-up finds the device ready";
-    intptr_t handle = SoundFromMemory(5, AlertSound, AlertSoundSize);
-    ASSERT_NE(handle, 0);
-    IDirectSoundBuffer* buffer = BufferOf(handle);
-    WAVEFORMATEX format{};
-    ASSERT_EQ(buffer->GetFormat(&format, sizeof format, nullptr), DS_OK);
-    EXPECT_EQ(format.wFormatTag, WAVE_FORMAT_PCM);
-    EXPECT_EQ(format.nChannels, 1);
-    EXPECT_EQ(format.nSamplesPerSec, 22050u);
-    EXPECT_EQ(format.wBitsPerSample, 8);
+    IDirectSoundBuffer* buffer = BufferOf(SoundFromMemory(5, AlertSound, AlertSoundSize));
+    ASSERT_NE(buffer, nullptr);
+    WAVEFORMATEX f{};
+    ASSERT_EQ(buffer->GetFormat(&f, sizeof f, nullptr), DS_OK);
+    EXPECT_EQ(std::make_tuple(f.wFormatTag, f.nChannels, f.nSamplesPerSec, f.wBitsPerSample),
+              std::make_tuple(WORD{WAVE_FORMAT_PCM}, WORD{1}, DWORD{22050}, WORD{8}));
     DSBCAPS caps{};
     caps.dwSize = sizeof caps;
     ASSERT_EQ(buffer->GetCaps(&caps), DS_OK);
@@ -194,9 +177,18 @@ TEST_F(SoundDevice, ReloadingReleasesTheOldBufferAndFailureKeepsIt) {
 
 // The watcher plays sound 5 again while it may still be sounding: it starts over, once.
 TEST_F(SoundDevice, PlayingAgainRestartsFromTheBeginning) {
-    intptr_t handle = SoundFromMemory(5, AlertSound, AlertSoundSize);
-    ASSERT_NE(handle, 0);
-    IDirectSoundBuffer* buffer = BufferOf(handle);
+    IDirectSoundBuffer* buffer = BufferOf(SoundFromMemory(5, AlertSound, AlertSoundSize));
+    ASSERT_NE(buffer, nullptr);
+    auto PlayPosition = [](IDirectSoundBuffer* b) {
+        DWORD play = 0, write = 0;
+        b->GetCurrentPosition(&play, &write);
+        return play;
+    };
+    auto IsPlaying = [](IDirectSoundBuffer* b) {
+        DWORD status = 0;
+        b->GetStatus(&status);
+        return (status & DSBSTATUS_PLAYING) != 0;
+    };
     ASSERT_EQ(SoundPlay(5), 1);
     ASSERT_TRUE(WaitUntil([&] { return PlayPosition(buffer) > 11025; }, 5000))
         << "half a second in; position " << PlayPosition(buffer);

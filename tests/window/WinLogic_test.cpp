@@ -2,51 +2,46 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "toolkit/system/Heap.h"
 #include "toolkit/window/EventQueue.h"
 
+static auto Fields(const WinOpenStyle& d) {
+    return std::make_tuple(d.style, d.exStyle, static_cast<int>(d.centre), static_cast<int>(d.show),
+                           d.becomesGadgetParent, d.sizeState);
+}
+
 TEST(WinDecodeFlags, SplitsOptionsFromStyle) {
-    struct FlagCase {
+    constexpr WinCentre None = WinCentre::None, Screen = WinCentre::Screen;
+    constexpr WinShow Normal = WinShow::Normal;
+    const struct {
         uint32_t flags;
-        uint32_t style;
-        uint32_t exStyle;
-        WinCentre centre;
-        WinShow show;
-        bool parent;
-        bool sizeState;
-    };
-    const FlagCase cases[] = {
+        WinOpenStyle want;  // style, extended style, centring, show, gadget parent, size state
+    } cases[] = {
         // The watcher's window: caption, system menu, minimise box, centred on the screen.
-        {0xCA0001, 0xCA0000, 0, WinCentre::Screen, WinShow::Normal, true, false},
+        {0xCA0001, {0xCA0000, 0, Screen, Normal, true, false}},
         // Nothing but options: a caption is added all the same.
-        {0x0, 0xC00000, 0, WinCentre::None, WinShow::Normal, true, false},
-        {0x1, 0xC00000, 0, WinCentre::Screen, WinShow::Normal, true, false},
-        {0x2, 0xC00000, 0, WinCentre::Parent, WinShow::Normal, true, false},
-        {0x10000000, 0xC00000, 0, WinCentre::None, WinShow::Hidden, true, false},
-        {0x8, 0xC00000, 0, WinCentre::None, WinShow::Normal, false, false},
+        {0x0, {0xC00000, 0, None, Normal, true, false}},
+        {0x1, {0xC00000, 0, Screen, Normal, true, false}},
+        {0x2, {0xC00000, 0, WinCentre::Parent, Normal, true, false}},
+        {0x10000000, {0xC00000, 0, None, WinShow::Hidden, true, false}},
+        {0x8, {0xC00000, 0, None, Normal, false, false}},
         // A real style bit suppresses the added caption.
-        {0x80000, 0x80000, 0, WinCentre::None, WinShow::Normal, true, false},
+        {0x80000, {0x80000, 0, None, Normal, true, false}},
         // Screen centring wins over parent centring.
-        {0x3 | 0x80000, 0x80000, 0, WinCentre::Screen, WinShow::Normal, true, false},
+        {0x3 | 0x80000, {0x80000, 0, Screen, Normal, true, false}},
         // Tool window: no size state, no boxes, a caption, the tool-window extended style.
-        {0x4 | 0x21030000 | 0x80000, 0xC80000, 0x80, WinCentre::None, WinShow::Normal, true, false},
-        {0x4, 0xC00000, 0x80, WinCentre::None, WinShow::Normal, true, false},
+        {0x4 | 0x21030000 | 0x80000, {0xC80000, 0x80, None, Normal, true, false}},
+        {0x4, {0xC00000, 0x80, None, Normal, true, false}},
         // Size states stay in the style and decide the show command; hidden overrides them.
-        {0x01CF0000, 0x01CF0000, 0, WinCentre::None, WinShow::Maximised, true, true},
-        {0x20CF0000, 0x20CF0000, 0, WinCentre::None, WinShow::Minimised, true, true},
-        {0x31CF0000, 0x21CF0000, 0, WinCentre::None, WinShow::Hidden, true, true},
+        {0x01CF0000, {0x01CF0000, 0, None, WinShow::Maximised, true, true}},
+        {0x20CF0000, {0x20CF0000, 0, None, WinShow::Minimised, true, true}},
+        {0x31CF0000, {0x21CF0000, 0, None, WinShow::Hidden, true, true}},
     };
-    for (const FlagCase& c : cases) {
-        const WinOpenStyle d = WinDecodeFlags(c.flags);
-        EXPECT_EQ(d.style, c.style) << std::hex << c.flags;
-        EXPECT_EQ(d.exStyle, c.exStyle) << std::hex << c.flags;
-        EXPECT_EQ(d.centre, c.centre) << std::hex << c.flags;
-        EXPECT_EQ(d.show, c.show) << std::hex << c.flags;
-        EXPECT_EQ(d.becomesGadgetParent, c.parent) << std::hex << c.flags;
-        EXPECT_EQ(d.sizeState, c.sizeState) << std::hex << c.flags;
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(Fields(WinDecodeFlags(c.flags)), Fields(c.want)) << std::hex << c.flags;
 }
 
 TEST(WinCentre, PlacesAndClampsAlongOneAxis) {
