@@ -1,7 +1,8 @@
 // The header walks that stand between untrusted bytes and the system's decoders. Natively these
 // run under AddressSanitizer, so a read past the data fails the test even when the walk
-// happens to answer correctly. Random damage is left to the media fuzz target, which checks
-// that whatever a walk accepts lies wholly inside the data.
+// happens to answer correctly. Damage that a walk would accept as lying outside the data, or
+// as a file of the wrong signature, empty or without size, is the media fuzz target's to find:
+// its properties reject exactly that. The lies here are those its properties cannot see.
 #include "toolkit/media/BmpParse.h"
 #include "toolkit/media/IcoParse.h"
 #include "toolkit/media/RiffParse.h"
@@ -58,17 +59,10 @@ TEST(RiffFindWave, FindsTheSamplesAfterOtherChunks) {
 TEST(RiffFindWave, RejectsFilesThatLieOrEndEarly) {
     ExpectVerdicts(MakeWave(Bytes(100, 0x90)), RiffFindWave, {
         {"as made", [](Bytes&) {}, true},
-        {"not RIFF", [](Bytes& b) { b[0] = 'X'; }, false},
         {"first chunk not fmt", [](Bytes& b) { b[12] = 'L'; }, false},
-        {"fmt shorter than PCM", [](Bytes& b) { Put32(b, 16, 14); }, false},
         {"fmt runs past the end", [](Bytes& b) { Put32(b, 16, 0xFFFFFFF0); }, false},
-        {"data runs past the end", [](Bytes& b) { Put32(b, 40, 101); }, false},
         {"data size wraps", [](Bytes& b) { Put32(b, 40, 0xFFFFFFFF); }, false},
         {"no data chunk", [](Bytes& b) { b[36] = 'D'; }, false},
-        {"empty data", [](Bytes& b) { Put32(b, 40, 0); }, false},
-        {"cut short", [](Bytes& b) { b.resize(b.size() - 1); }, false},
-        {"header only", [](Bytes& b) { b.resize(12); }, false},
-        {"empty", [](Bytes& b) { b.clear(); }, false},
         {"RIFF size ends before data", [](Bytes& b) { Put32(b, 4, 40); }, false},
         {"RIFF size ends inside samples", [](Bytes& b) { Put32(b, 4, b.size() - 9); }, false},
         {"trailing bytes beyond RIFF size", [](Bytes& b) { b.resize(b.size() + 50, 0xEE); }, true},
@@ -108,16 +102,11 @@ TEST(BmpInspect, RejectsHeadersThatReachPastTheData) {
     ExpectVerdicts(bmp8, BmpInspect, {
         {"as made", [](Bytes&) {}, true},
         {"top-down rows", [](Bytes& b) { Put32(b, 22, static_cast<uint32_t>(-4)); }, true},
-        {"not BM", [](Bytes& b) { b[1] = 'A'; }, false},
         {"core header", [](Bytes& b) { Put32(b, 14, 12); }, false},
         {"header longer than file", [](Bytes& b) { Put32(b, 14, 0x7FFFFFFF); }, false},
-        {"zero width", [](Bytes& b) { Put32(b, 18, 0); }, false},
-        {"negative width", [](Bytes& b) { Put32(b, 18, static_cast<uint32_t>(-7)); }, false},
-        {"zero height", [](Bytes& b) { Put32(b, 22, 0); }, false},
         {"most negative height", [](Bytes& b) { Put32(b, 22, 0x80000000u); }, false},
         {"huge width", [](Bytes& b) { Put32(b, 18, 0x7FFFFFFF); }, false},
         {"taller than the rows", [](Bytes& b) { Put32(b, 22, 5); }, false},
-        {"pixel offset past the end", [](Bytes& b) { Put32(b, 10, static_cast<uint32_t>(b.size())); }, false},
         {"pixel offset wraps", [](Bytes& b) { Put32(b, 10, 0xFFFFFFF0); }, false},
         {"colour table past the end", [](Bytes& b) { Put32(b, 46, 0x40000000); }, false},
         {"unknown depth", [](Bytes& b) { Put16(b, 28, 7); }, false},
@@ -128,7 +117,6 @@ TEST(BmpInspect, RejectsHeadersThatReachPastTheData) {
         {"RLE past the end", [](Bytes& b) { Put32(b, 30, 1); Put32(b, 34, 9999); }, false},
         {"cut inside the rows", [](Bytes& b) { b.resize(b.size() - 1); }, false},
         {"cut inside the header", [](Bytes& b) { b.resize(30); }, false},
-        {"signature only", [](Bytes& b) { b.resize(2); }, false},
     });
 }
 
@@ -165,22 +153,13 @@ TEST(IcoChooseImage, RejectsCursorsAndDirectoriesThatLie) {
     // One 16 x 16 32-bit image of 1128 bytes at offset 22.
     ExpectVerdicts(MakeIco({Icon(16, 32)}), IcoChooseImage, {
         {"as made", [](Bytes&) {}, true},
-        {"cursor", [](Bytes& b) { Put16(b, 2, 2); }, false},
-        {"reserved set", [](Bytes& b) { Put16(b, 0, 1); }, false},
         {"no entries", [](Bytes& b) { Put16(b, 4, 0); }, false},
         {"more entries than the file holds", [](Bytes& b) { Put16(b, 4, 0xFFFF); }, false},
-        {"image offset past the end", [](Bytes& b) { Put32(b, 18, static_cast<uint32_t>(b.size())); }, false},
-        {"image size past the end", [](Bytes& b) { Put32(b, 14, 1129); }, false},
         {"image offset wraps", [](Bytes& b) { Put32(b, 18, 0xFFFFFFFF); }, false},
-        {"empty image", [](Bytes& b) { Put32(b, 14, 0); }, false},
         {"image size too small for its rows", [](Bytes& b) { Put32(b, 14, 1000); }, false},
         {"image taller than its rows", [](Bytes& b) { Put32(b, 30, 64); }, false},
-        {"image width negative", [](Bytes& b) { Put32(b, 26, static_cast<uint32_t>(-16)); }, false},
         {"image header too short", [](Bytes& b) { Put32(b, 22, 12); }, false},
         {"compressed image", [](Bytes& b) { Put32(b, 38, 1); }, false},
-        {"cut short", [](Bytes& b) { b.resize(b.size() - 1); }, false},
-        {"directory only", [](Bytes& b) { b.resize(6); }, false},
-        {"too short for a directory", [](Bytes& b) { b.resize(5); }, false},
     });
 }
 

