@@ -276,15 +276,11 @@ protected:
 
 }  // namespace
 
-TEST_F(PollForumTest, FirstCycleShowsAndRecordsWithoutAlerting) {
+// What the first page shows is checked, with what it stores, by the next page of each sequence
+// below; here is what only the first cycle leaves behind.
+TEST_F(PollForumTest, FirstCycleStampsAndKeepsThePageWithoutAlerting) {
     Cycle({});
-    EXPECT_EQ(LabelText(TotalLabel), std::string(TotalPrefix) + "100");
-    EXPECT_EQ(LabelText(CounterLabel), Label4Initial);
-    EXPECT_EQ(Rows(), (std::vector<std::string>{" Ann", " Bob", ""}));
-    EXPECT_EQ(watcher.lastUserCount, 3);
-    EXPECT_EQ(LastTotal(), "100");
     EXPECT_EQ(watcher.soundPending, 0);
-    EXPECT_EQ(watcher.newCount, 1);
     const std::string stamp = LabelText(StatusLabel);
     EXPECT_EQ(stamp.substr(0, sizeof StampPrefix - 1), StampPrefix);
     EXPECT_EQ(stamp.size(), sizeof StampPrefix - 1 + 8) << stamp;  // hh:ii:ss

@@ -68,8 +68,9 @@ TEST(Resources, IconsAreTransparentAroundAColouredMiddle) {
                 const unsigned char* p = pixels + (row * 16 + x) * 4;
                 bool transparentBit = (mask[row * 4 + x / 8] >> (7 - x % 8)) & 1;
                 EXPECT_EQ(transparentBit, p[3] == 0) << "row " << row << " x " << x;
-                if (row == 0 || row == 15 || x == 0 || x == 15)
+                if (row == 0 || row == 15 || x == 0 || x == 15) {
                     EXPECT_EQ(p[3], 0) << "edge row " << row << " x " << x;
+                }
                 for (int k = 0; k < 3; ++k) channel[k] += p[k] * p[3] / 255;
             }
             EXPECT_EQ(mask[row * 4 + 2], 0);  // padding bits of the row

@@ -38,17 +38,6 @@ uint32_t Blocked(int32_t) {
 
 uint32_t Empty(int32_t) { return 0; }
 
-// Starts `entry` and waits until it has told us who it is.
-int32_t StartAndMeet(ThreadProc entry, int32_t argument, HANDLE* self) {
-    lastSelf = nullptr;
-    const int32_t number = ThreadStart(entry, argument);
-    const DWORD until = GetTickCount() + WaitLimit;
-    while (!lastSelf && number && GetTickCount() < until)
-        SwitchToThread();
-    *self = lastSelf.exchange(nullptr);
-    return number;
-}
-
 class ThreadTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -66,6 +55,18 @@ protected:
         CloseHandle(gate);
         PrivateHeapDestroy();
     }
+    // Starts `entry` and waits until it has told us who it is; its handle goes to `self`.
+    int32_t StartAndMeet(ThreadProc entry, int32_t argument, HANDLE* self = nullptr) {
+        lastSelf = nullptr;
+        const int32_t number = ThreadStart(entry, argument);
+        const DWORD start = GetTickCount();
+        while (!lastSelf && number && GetTickCount() - start < WaitLimit)
+            SwitchToThread();
+        selves.push_back(lastSelf.exchange(nullptr));
+        if (self)
+            *self = selves.back();
+        return number;
+    }
     std::vector<HANDLE> selves;
 };
 
@@ -75,8 +76,6 @@ TEST_F(ThreadTest, PassesTheArgumentAndReturnsTheExitCode) {
     EXPECT_EQ(ThreadStart(nullptr, 0), 0);
     HANDLE self = nullptr;
     EXPECT_EQ(StartAndMeet(Quick, -7, &self), 1) << "a refused start uses no number";
-    ASSERT_NE(self, nullptr);
-    selves.push_back(self);
     ASSERT_EQ(WaitForSingleObject(self, WaitLimit), WAIT_OBJECT_0);
     EXPECT_EQ(seenArgument, -7);
     DWORD code = 0;
@@ -86,28 +85,20 @@ TEST_F(ThreadTest, PassesTheArgumentAndReturnsTheExitCode) {
 
 // An ended thread keeps its handle until the next start sweeps it; a running one stays.
 TEST_F(ThreadTest, NextStartClosesOnlyEndedThreads) {
-    HANDLE quick = nullptr, first = nullptr, second = nullptr;
+    HANDLE quick = nullptr;
     EXPECT_EQ(StartAndMeet(Quick, 0, &quick), 1);
-    selves.push_back(quick);
     ASSERT_EQ(WaitForSingleObject(quick, WaitLimit), WAIT_OBJECT_0);
     EXPECT_EQ(ThreadHeldCount(), 1);
-
-    EXPECT_EQ(StartAndMeet(Blocked, 0, &first), 2);
-    selves.push_back(first);
+    EXPECT_EQ(StartAndMeet(Blocked, 0), 2);
     EXPECT_EQ(ThreadHeldCount(), 1) << "the ended thread's handle is closed";
-
-    EXPECT_EQ(StartAndMeet(Blocked, 0, &second), 3);
-    selves.push_back(second);
+    EXPECT_EQ(StartAndMeet(Blocked, 0), 3);
     EXPECT_EQ(ThreadHeldCount(), 2) << "running threads keep theirs";
 }
 
 // Shut-down lets go of every handle without waiting for threads that still run.
 TEST_F(ThreadTest, CloseAllReturnsWhileThreadsRun) {
-    for (int i = 0; i < 3; ++i) {
-        HANDLE self = nullptr;
-        StartAndMeet(Blocked, 0, &self);
-        selves.push_back(self);
-    }
+    for (int i = 0; i < 3; ++i)
+        StartAndMeet(Blocked, 0);
     ThreadCloseAll();
     EXPECT_EQ(ThreadHeldCount(), 0);
     for (HANDLE self : selves)
