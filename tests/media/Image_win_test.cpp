@@ -59,7 +59,7 @@ int Channel(uint32_t bgra, int k) { return (bgra >> (8 * k)) & 0xFF; }
 // size, depth and alpha.
 TEST_F(ImageTest, EmbeddedIconBecomesASixteenPixelIconWithItsAlpha) {
     BITMAP colour{};
-    const std::vector<uint32_t> pixels = ReadIcon(ImageFromMemory(8, IconIdle, IconIdleSize), &colour);
+    const auto pixels = ReadIcon(ImageFromMemory(8, IconIdle, IconIdleSize), &colour);
     ASSERT_EQ(pixels.size(), 256u);
     EXPECT_EQ(colour.bmWidth, 16);
     EXPECT_EQ(colour.bmBitsPixel, 32);
@@ -120,7 +120,7 @@ TEST_F(ImageTest, IconFilesYieldTheDeepestImageOfTheFirstSize) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         BITMAP colour{};
-        const std::vector<uint32_t> pixels = ReadIcon(ImageFromMemory(4, c.file.data(), c.file.size()), &colour);
+        const auto pixels = ReadIcon(ImageFromMemory(4, c.file.data(), c.file.size()), &colour);
         ASSERT_FALSE(pixels.empty());
         EXPECT_EQ(colour.bmWidth, c.size) << "made at its own size, not scaled";
         EXPECT_EQ(colour.bmHeight, c.size);

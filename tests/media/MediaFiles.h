@@ -25,7 +25,9 @@ inline void AppendTag(Bytes& b, const char* tag) {
 // BITMAPINFOHEADER, uncompressed, the fields not given 0.
 inline Bytes InfoHeader(int32_t width, int32_t height, uint32_t bits, uint32_t coloursUsed = 0) {
     Bytes b;
-    for (uint32_t v : {40u, static_cast<uint32_t>(width), static_cast<uint32_t>(height)}) Append32(b, v);
+    Append32(b, 40);
+    Append32(b, static_cast<uint32_t>(width));
+    Append32(b, static_cast<uint32_t>(height));
     Append16(b, 1);
     Append16(b, bits);
     for (uint32_t v : {0u, 0u, 0u, 0u, coloursUsed, 0u}) Append32(b, v);
@@ -40,7 +42,8 @@ void AppendRows(Bytes& b, int32_t width, int32_t rows, uint32_t bits, Pixel pixe
     for (int32_t r = 0; r < rows; ++r) {
         Bytes row(RowStride(width, bits), 0);
         for (int32_t x = 0; x < width; ++x)
-            for (uint32_t k = 0; k < bits / 8; ++k) row[x * (bits / 8) + k] = (pixel(x, r) >> (8 * k)) & 0xFF;
+            for (uint32_t k = 0; k < bits / 8; ++k)
+                row[x * (bits / 8) + k] = (pixel(x, r) >> (8 * k)) & 0xFF;
         b.insert(b.end(), row.begin(), row.end());
     }
 }
@@ -68,7 +71,8 @@ inline Bytes MakeIconImage(int32_t size, uint32_t bits) {
     Bytes b = InfoHeader(size, size * 2, bits);
     if (bits == 8)
         for (uint32_t i = 0; i < 256; ++i) Append32(b, i == 1 ? 0x0000FF00 : 0);
-    AppendRows(b, size, size, bits, [bits](int32_t, int32_t) { return bits == 8 ? 1u : 0xFF00FF00u; });
+    const uint32_t green = bits == 8 ? 1 : 0xFF00FF00;
+    AppendRows(b, size, size, bits, [green](int32_t, int32_t) { return green; });
     b.resize(b.size() + RowStride(size, 1) * size, 0);
     return b;
 }
@@ -78,7 +82,9 @@ struct IconEntry {
     uint16_t bits;
     Bytes image;
 };
-inline IconEntry Icon(uint8_t size, uint16_t bits) { return {size, size, bits, MakeIconImage(size, bits)}; }
+inline IconEntry Icon(uint8_t size, uint16_t bits) {
+    return {size, size, bits, MakeIconImage(size, bits)};
+}
 
 inline Bytes MakeIco(const std::vector<IconEntry>& entries, uint32_t type = 1) {
     Bytes b;
@@ -104,7 +110,8 @@ inline Bytes MakeWave(const Bytes& samples, uint32_t rate = 22050,
     Append32(b, 0);
     AppendTag(b, "WAVE");
     AppendTag(b, "fmt ");
-    for (uint32_t v : {16u, 0x00010001u, rate, rate, 0x00080001u}) Append32(b, v);  // PCM, mono; 1-byte frames of 8 bits
+    // Size 16; PCM, mono; sample and byte rates; 1-byte frames of 8 bits.
+    for (uint32_t v : {16u, 0x00010001u, rate, rate, 0x00080001u}) Append32(b, v);
     auto chunk = [&b](const char* tag, const Bytes& body) {
         AppendTag(b, tag);
         Append32(b, static_cast<uint32_t>(body.size()));

@@ -116,7 +116,8 @@ TEST_F(SoundDevice, RecordingHoldsTheChime) {
         peak = std::max(peak, std::fabs(after.frames[i]));
     }
     double expected = 0;
-    for (size_t i = 44; i < AlertSoundSize; ++i) expected += std::pow((AlertSound[i] - 128) / 128.0, 2);
+    for (size_t i = 44; i < AlertSoundSize; ++i)
+        expected += std::pow((AlertSound[i] - 128) / 128.0, 2);
     expected *= static_cast<double>(after.rate) / 22050;
     std::printf("recorded %u Hz, %u channels, %u bits; peak %.3f; energy %.1f of %.1f expected\n",
                 after.rate, after.channels, after.bits, peak, recorded, expected);
@@ -168,7 +169,8 @@ TEST_F(SoundDevice, ReloadingReleasesTheOldBufferAndFailureKeepsIt) {
     // The chunk walk is tested natively; here a file with more chunks than the watcher's, under
     // a chosen number.
     const Bytes withList = MakeWave(Bytes(2000, 140), 11025, {{"LIST", Bytes(26, 'i')}});
-    const auto chosen = static_cast<int32_t>(SoundFromMemory(AutoNumber, withList.data(), withList.size()));
+    const auto chosen =
+        static_cast<int32_t>(SoundFromMemory(AutoNumber, withList.data(), withList.size()));
     ASSERT_GE(chosen, AutoNumberBase);
     EXPECT_EQ(SoundPlay(chosen), 1);
     SoundFree(chosen);

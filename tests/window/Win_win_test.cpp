@@ -130,7 +130,8 @@ TEST_F(WatcherWindow, TimerFiresWithItsNumberAndNoKind) {
     ASSERT_NE(WinAddTimer(0, 6, 30), 0u);
     // Adding the same number again restarts that timer rather than adding a second one.
     ASSERT_NE(WinAddTimer(0, 6, 30), 0u);
-    const Events events = PumpUntil([](const Events& e) { return FindCode(e, EventTimerFired) >= 0; });
+    const Events events =
+        PumpUntil([](const Events& e) { return FindCode(e, EventTimerFired) >= 0; });
     const int at = FindCode(events, EventTimerFired);
     ASSERT_GE(at, 0);
     EXPECT_EQ(events[at].object, 6);
