@@ -64,6 +64,15 @@ def pe_is_32bit(path):
     return data[offset + 4:offset + 6] == b"\x4c\x01"
 
 
+def end(proc, timeout):
+    """Waits up to `timeout` s for `proc` to end by itself, then kills it."""
+    try:
+        proc.wait(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait(timeout=10)
+
+
 class Recording:
     """The sound the watcher played, as ALSA wrote it (16-bit mono WAV, see asound-record.conf.in),
     read as it grows. Counts onsets: a stretch of quiet followed by a loud stretch. The alert
@@ -159,7 +168,7 @@ class WineSession:
         shutil.rmtree(self.work, ignore_errors=True)
         if self.xvfb:
             self.xvfb.terminate()
-            self.xvfb.wait(timeout=10)
+            end(self.xvfb, 10)
 
 
 class Forum:
@@ -187,11 +196,7 @@ class Forum:
 
     def stop(self):
         self.proc.send_signal(signal.SIGTERM)
-        try:
-            self.proc.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait(timeout=10)
+        end(self.proc, 10)
         self.proc.stdout.close()
 
 
@@ -222,11 +227,7 @@ class WatcherCase(unittest.TestCase):
     def tearDownClass(cls):
         if cls.watcher and cls.watcher.poll() is None:
             SESSION.run_wine([ARGS.inspect, "close"])
-            try:
-                cls.watcher.wait(timeout=15)
-            except subprocess.TimeoutExpired:
-                cls.watcher.kill()
-                cls.watcher.wait(timeout=10)
+            end(cls.watcher, 15)
         if cls.forum:
             cls.forum.stop()
             cls.forum = None
