@@ -32,16 +32,6 @@ TEST(Scratch, ExpressionSurvivesGrowthAndAssignmentRewinds) {
     StrVarFree(var);
 }
 
-TEST(Scratch, OffsetsLocateOnlyTheArea) {
-    ScratchInit();
-    char* at = StrLeft("hello", 5, ScratchEnd());
-    ASSERT_NE(ScratchOffsetOf(at), 0);
-    EXPECT_EQ(ScratchPointerAt(ScratchOffsetOf(at)), at);
-    char outside[] = "x";
-    EXPECT_EQ(ScratchOffsetOf(outside), 0);
-    EXPECT_EQ(ScratchPointerAt(0), nullptr);
-}
-
 // Callers that pass nonsense get the empty result, never a write outside the block.
 TEST(Scratch, AbsorbsBadPositionsAndCounts) {
     ScratchInit();
