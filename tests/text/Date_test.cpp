@@ -61,6 +61,24 @@ TEST(DateMake, CountsWallClockSecondsOrRefuses) {
     }
 }
 
+// Every day of the range, one step of 86,400 seconds after the other: a slip at any month or
+// year boundary shows here, not only on the dates of the table above.
+TEST(DateMake, EveryDayFollowsTheDayBefore) {
+    const int32_t monthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    int32_t expected = 0;
+    for (int32_t year = 1970; year <= 2037; ++year)
+        for (int32_t month = 1; month <= 12; ++month) {
+            const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+            const int32_t days = monthDays[month - 1] + (month == 2 && leap);
+            for (int32_t day = 1; day <= days; ++day, expected += 86400) {
+                const int32_t date = DateMake(year, month, day, 0, 0, 0);
+                if (date != expected || DateYear(date) != year || DateMonth(date) != month ||
+                    DateDay(date) != day)
+                    FAIL() << year << "-" << month << "-" << day << " made " << date;
+            }
+        }
+}
+
 struct FormatCase { const char* mask; int32_t date; const char* want; };
 TEST_F(DateFormatTest, RendersTokensCaseInsensitively) {
     const FormatCase cases[] = {
