@@ -17,6 +17,7 @@
 
 #include "app/Poll.h"
 #include "app/Scanner.h"
+#include "tests/e2e/SystemHandles.h"
 #include "app/Shell.h"
 #include "toolkit/system/File.h"
 #include "toolkit/system/Heap.h"
@@ -113,45 +114,6 @@ HeapTotals WalkHeap(HANDLE heap) {
     return totals;
 }
 
-// The kernel's table of every process's handles, for counting ours where GetProcessHandleCount
-// says nothing (Wine answers 0).
-struct SystemHandleEntry {
-    ULONG ownerPid;
-    BYTE objectType;
-    BYTE flags;
-    USHORT handle;
-    void* object;
-    ACCESS_MASK access;
-};
-struct SystemHandleTable {
-    ULONG count;
-    SystemHandleEntry entries[1];
-};
-constexpr ULONG SystemHandleInformationClass = 16;
-using QueryFn = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
-
-long CountOwnHandles() {
-    auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
-    if (!query)
-        return -1;
-    std::vector<unsigned char> buffer(1 << 16);
-    for (int attempt = 0; attempt < 8; attempt++) {
-        ULONG needed = 0;
-        LONG status = query(SystemHandleInformationClass, buffer.data(),
-                            static_cast<ULONG>(buffer.size()), &needed);
-        if (status >= 0) {
-            auto* table = reinterpret_cast<SystemHandleTable*>(buffer.data());
-            long own = 0;
-            for (ULONG i = 0; i < table->count; i++)
-                own += table->entries[i].ownerPid == GetCurrentProcessId();
-            return own;
-        }
-        buffer.resize(buffer.size() * 4);
-    }
-    return -1;
-}
-
 // GetGuiResources counts nothing under Wine; there a fresh object's handle index stands in:
 // the system hands out the lowest free slot, so objects left behind push it up.
 unsigned long NextGdiSlot() {
@@ -179,7 +141,7 @@ void ReportResources(const char* when) {
     GetProcessHandleCount(process, &handles);
     printf("%s: handles %lu (kernel table: %ld), GDI objects %lu, USER objects %lu, "
            "next GDI slot %lu, next USER slot %lu\n", when,
-           static_cast<unsigned long>(handles), CountOwnHandles(),
+           static_cast<unsigned long>(handles), CountHandlesInSystemTable(GetCurrentProcessId()),
            static_cast<unsigned long>(GetGuiResources(process, GR_GDIOBJECTS)),
            static_cast<unsigned long>(GetGuiResources(process, GR_USEROBJECTS)),
            NextGdiSlot(), NextUserSlot());

@@ -17,6 +17,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "SystemHandles.h"
+
 namespace {
 
 // The watcher's title and class; UTF-16 here, so the lookup does not depend on the code page.
@@ -25,50 +27,10 @@ const wchar_t WatcherTitle[] = L"\u0441\u043b\u0435\u0434\u0438\u043c \u0437\u04
 const wchar_t WatcherClass[] = L"WindowClass_0";
 constexpr int ExitNotFound = 2;
 
-using QuerySystemFn = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
 using QueryProcessFn = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
 
 FARPROC NtFunction(const char* name) {
     return GetProcAddress(GetModuleHandleA("ntdll.dll"), name);
-}
-
-struct SystemHandleEntry {
-    ULONG ownerPid;
-    BYTE objectType;
-    BYTE flags;
-    USHORT handle;
-    void* object;
-    ACCESS_MASK access;
-};
-struct SystemHandleTable {
-    ULONG count;
-    SystemHandleEntry entries[1];
-};
-constexpr ULONG SystemHandleInformationClass = 16;
-
-long CountHandlesInSystemTable(DWORD pid) {
-    auto query = reinterpret_cast<QuerySystemFn>(
-        reinterpret_cast<void*>(NtFunction("NtQuerySystemInformation")));
-    if (!query)
-        return -1;
-    std::vector<unsigned char> buffer(1 << 16);
-    for (int attempt = 0; attempt < 8; attempt++) {
-        ULONG needed = 0;
-        if (query(SystemHandleInformationClass, buffer.data(), static_cast<ULONG>(buffer.size()),
-                  &needed) >= 0) {
-            const ULONG count = *reinterpret_cast<ULONG*>(buffer.data());
-            const size_t first = offsetof(SystemHandleTable, entries);
-            if (first + count * sizeof(SystemHandleEntry) > buffer.size())
-                return -1;
-            auto* entries = reinterpret_cast<SystemHandleEntry*>(buffer.data() + first);
-            long own = 0;
-            for (ULONG i = 0; i < count; i++)
-                own += entries[i].ownerPid == pid;
-            return own;
-        }
-        buffer.resize(buffer.size() * 4);
-    }
-    return -1;
 }
 
 // One slot of the GDI handle table as Wine lays it out, the same at either pointer width.
