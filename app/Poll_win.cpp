@@ -96,29 +96,23 @@ bool ScanLine(const char* line, int32_t* count) {
     return UsersFromLine(line, AddUserRow, nullptr, count);
 }
 
-// Keeps the list from painting while a page refills it. Under Wine every insert repaints the
-// scroll bar: a users line of 5,000 names took 30 s to list, against 1.5 s without painting.
-// The list keeps showing its old rows until the new ones are in.
+// Holds the list's painting while a page refills it: it keeps showing its old rows until the
+// new ones are in, and paints once instead of once per row.
 class ListRefill {
 public:
-    ListRefill() : list_(GetDlgItem(WinHandle(WatcherWindow), UserList)) {
-        if (list_)
-            SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
-    }
+    ListRefill() { GadgetHoldPainting(UserList, 1); }
     ~ListRefill() { End(); }
     ListRefill(const ListRefill&) = delete;
     ListRefill& operator=(const ListRefill&) = delete;
 
     void End() {
-        if (!list_)
-            return;
-        SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
-        RedrawWindow(list_, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE);
-        list_ = nullptr;
+        if (holding_)
+            GadgetHoldPainting(UserList, 0);
+        holding_ = false;
     }
 
 private:
-    HWND list_;
+    bool holding_ = true;
 };
 
 void ScanPage() {

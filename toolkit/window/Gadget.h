@@ -11,6 +11,9 @@ intptr_t ListBoxCreate(int32_t number, int32_t x, int32_t y, int32_t width, int3
 void GadgetSetText(int32_t number, const char* text);          // any thread
 void GadgetClearItems(int32_t number);                         // any thread
 int32_t GadgetAddItem(int32_t number, int32_t position, const char* text);  // -1 appends; any thread
+// Holds a gadget's painting (hold != 0) while many changes are made, then lets it paint them all
+// at once (hold == 0). Any thread.
+void GadgetHoldPainting(int32_t number, int32_t hold);
 // The kinds' other operations. A gadget that lacks one does nothing and answers 0, -1 where -1
 // means "none" (states, colours), or the empty text; texts are new texts in the scratch area.
 int32_t GadgetGetState(int32_t number);                        // list box: selected item, -1 none
