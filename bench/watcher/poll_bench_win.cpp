@@ -123,15 +123,6 @@ unsigned long NextGdiSlot() {
     return slot;
 }
 
-unsigned long NextUserSlot() {
-    BYTE andMask[32] = {0};
-    BYTE xorMask[32] = {0};
-    HICON probe = CreateIcon(nullptr, 16, 16, 1, 1, andMask, xorMask);
-    unsigned long slot = static_cast<unsigned long>(reinterpret_cast<uintptr_t>(probe) & 0xFFFF);
-    DestroyIcon(probe);
-    return slot;
-}
-
 // Handles, GDI and USER objects, and every heap's blocks in use. Our private heap and the
 // string heap are among the heaps; growth in any of them between the early and the late report
 // is what a leak would look like.

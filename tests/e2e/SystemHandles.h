@@ -1,9 +1,10 @@
 #pragma once
-// Counts a process's kernel handles in the system's table of every process's handles, for where
-// GetProcessHandleCount says nothing (Wine answers 0). -1 when the table cannot be read.
+// Handle figures for where the system's own counts say nothing (Wine answers 0 to
+// GetProcessHandleCount and GetGuiResources).
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 struct SystemHandleEntry {
@@ -19,6 +20,8 @@ struct SystemHandleTable {
     SystemHandleEntry entries[1];
 };
 
+// A process's kernel handles, counted in the system's table of every process's handles; -1 when
+// the table cannot be read.
 inline long CountHandlesInSystemTable(DWORD pid) {
     using QueryFn = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
     constexpr ULONG SystemHandleInformationClass = 16;
@@ -44,4 +47,15 @@ inline long CountHandlesInSystemTable(DWORD pid) {
         buffer.resize(buffer.size() * 4);
     }
     return -1;
+}
+
+// The slot a fresh USER object gets. Wine's USER handle table is shared by the session and hands
+// out its lowest free slot, so objects left behind by anyone push it up.
+inline unsigned long NextUserSlot() {
+    BYTE andMask[32] = {0};
+    BYTE xorMask[32] = {0};
+    HICON probe = CreateIcon(nullptr, 16, 16, 1, 1, andMask, xorMask);
+    const auto slot = static_cast<unsigned long>(reinterpret_cast<uintptr_t>(probe) & 0xFFFF);
+    DestroyIcon(probe);
+    return slot;
 }

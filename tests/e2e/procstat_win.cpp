@@ -98,15 +98,6 @@ long CountWindows(DWORD pid) {
     return windows.count;
 }
 
-unsigned long NextUserSlot() {
-    BYTE andMask[32] = {0};
-    BYTE xorMask[32] = {0};
-    HICON probe = CreateIcon(nullptr, 16, 16, 1, 1, andMask, xorMask);
-    const auto slot = static_cast<unsigned long>(reinterpret_cast<uintptr_t>(probe) & 0xFFFF);
-    DestroyIcon(probe);
-    return slot;
-}
-
 }  // namespace
 
 int main() {
