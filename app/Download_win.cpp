@@ -3,6 +3,14 @@
 #include <windows.h>
 #include <urlmon.h>
 
+#include <atomic>
+
+static_assert(DownloadRedirecting == BINDSTATUS_REDIRECTING &&
+                  DownloadBeginData == BINDSTATUS_BEGINDOWNLOADDATA &&
+                  DownloadData == BINDSTATUS_DOWNLOADINGDATA &&
+                  DownloadEndData == BINDSTATUS_ENDDOWNLOADDATA,
+              "the bind statuses as urlmon numbers them");
+
 namespace {
 
 // Watches one download: OnProgress sees the bytes as they arrive, and a watchdog thread looks at
@@ -11,7 +19,8 @@ namespace {
 // and no message reaches the calling thread meanwhile, so a thread timer never fires there).
 class BoundedDownload final : public IBindStatusCallback {
 public:
-    explicit BoundedDownload(DWORD startTick) : startTick_(startTick) {
+    BoundedDownload(DWORD startTick, uint32_t deadlineMs)
+        : startTick_(startTick), deadlineMs_(deadlineMs) {
         InitializeCriticalSection(&lock_);
     }
     ~BoundedDownload() { DeleteCriticalSection(&lock_); }
@@ -44,15 +53,13 @@ public:
     STDMETHODIMP GetPriority(LONG*) override { return E_NOTIMPL; }
     STDMETHODIMP OnLowResource(DWORD) override { return S_OK; }
 
-    STDMETHODIMP OnProgress(ULONG progress, ULONG announced, ULONG status, LPCWSTR) override {
-        received_ = progress;
-        announced_ = announced;
+    STDMETHODIMP OnProgress(ULONG count, ULONG max, ULONG status, LPCWSTR) override {
         // Each hop of a redirect loop is quick, so only a count ends the loop early, where the
         // binding honours the abort; Wine's follows the chain regardless, and there the
         // deadline ends it.
-        if (status == BINDSTATUS_REDIRECTING && ++redirects_ > DownloadRedirectCap)
+        if (!DownloadTakeReport(&progress_, status, count, max))
             gaveUp_ = true;
-        return gaveUp_ || OverBound(progress) ? E_ABORT : S_OK;
+        return gaveUp_ || OverBound(progress_.received) ? E_ABORT : S_OK;
     }
 
     STDMETHODIMP OnStopBinding(HRESULT, LPCWSTR) override {
@@ -87,23 +94,22 @@ public:
 
     CRITICAL_SECTION lock_;  // binding_ between the download's thread and the watchdog
 
-    // The last report's counts are those of the end of the data.
-    bool Complete() const { return !gaveUp_ && DownloadComplete(received_, announced_); }
+    bool Complete() const { return !gaveUp_ && DownloadComplete(progress_); }
 
 private:
-    bool OverBound(ULONG progress) {
-        if (!DownloadOverBound(progress, DownloadElapsedMs(startTick_, GetTickCount())))
+    bool OverBound(uint64_t received) {
+        const uint32_t elapsed = DownloadElapsedMs(startTick_, GetTickCount());
+        if (!DownloadOverBound(received, elapsed, deadlineMs_))
             return false;
         gaveUp_ = true;
         return true;
     }
 
     DWORD startTick_;
+    uint32_t deadlineMs_;
     IBinding* binding_ = nullptr;
-    volatile bool gaveUp_ = false;  // also set by the watchdog
-    int32_t redirects_ = 0;
-    ULONG received_ = 0;
-    ULONG announced_ = 0;  // 0: the server gave no length
+    std::atomic<bool> gaveUp_{false};  // set by the download's thread and by the watchdog
+    DownloadProgress progress_{};
 };
 
 struct Watchdog {
@@ -119,8 +125,8 @@ DWORD WINAPI RunWatchdog(void* argument) {
 
 }  // namespace
 
-bool DownloadToFile(const char* address, const char* path) {
-    BoundedDownload watch(GetTickCount());
+bool DownloadToFile(const char* address, const char* path, uint32_t deadlineMs) {
+    BoundedDownload watch(GetTickCount(), deadlineMs);
     Watchdog dog = {&watch, CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     HANDLE watcher = dog.done ? CreateThread(nullptr, 0, RunWatchdog, &dog, 0, nullptr) : nullptr;
     const HRESULT result = URLDownloadToFileA(nullptr, address, path, 0, &watch);

@@ -1,50 +1,6 @@
 #pragma once
-#include <atomic>
-#include <cstddef>
 #include <cstdint>
 
-#include "toolkit/text/Scratch.h"
-
-// The watcher's state, shared by the shell (main thread) and the poll cycles (workers).
-struct WatcherState {
-    std::atomic<int32_t> soundPending;  // 1: the alert sound is due; a flag, not a counter
-    std::atomic<int32_t> newCount;      // shown in label 4 at the next change of the total
-    std::atomic<int32_t> pollRunning;   // 1 while a cycle runs; keeps cycles from overlapping
-    std::atomic<int32_t> closing;       // 1 once the shell shuts down; cycles then stand still
-    StrVar lastTotalText;               // only cycles touch it, never two at once
-    int32_t lastUserCount;
-};
-extern WatcherState watcher;
-
-// Object numbers of the watcher's window, controls, sound, timer, tray icon, image and file.
-constexpr int32_t WatcherWindow = 0;
-constexpr int32_t StatusLabel = 1;      // time of the last poll
-constexpr int32_t UserList = 2;         // registered users on-line
-constexpr int32_t TotalLabel = 3;       // message total
-constexpr int32_t CounterLabel = 4;     // changes since the last acknowledgement
-constexpr int32_t AlertSoundNumber = 5;
-constexpr int32_t PollTimer = 6;
-constexpr int32_t WatcherTray = 7;
-constexpr int32_t IconImage = 8;        // the icon decoded last, for the tray and the window
-constexpr int32_t PageFile = 0;
-
-// Where the forum lives: an http address ending in "/". The program defines it (main_win.cpp,
-// fixed at build time); a test defines its own and aims it at a server of its own.
-extern const char* forumSiteRoot;
-
-// Zeroes the state (newCount starts at 1) and makes the watcher lock. Before the first cycle.
-bool WatcherInit();
-
-// Shows the idle or alert icon in the tray and as the window's small icon. Both threads decode
-// under image number 8, so the caller holds the watcher lock.
-void WatcherShowIcon(const void* icon, size_t size);
-
-// The watcher lock keeps a cycle's effects, the acknowledgement and the shut-down apart. The
-// main thread handles messages sent to its windows while it waits, since the cycle holding the
-// lock may be waiting for exactly that.
-enum class LockWaiter { Worker, MainThread };
-void WatcherLock(LockWaiter waiter);
-void WatcherUnlock();
-
+// The poll cycle: download the forum's index page, scan it and show what it holds.
 uint32_t PollForum(int32_t argument);   // one poll cycle; argument ignored; returns 0
 int32_t StartPoll();                    // starts a cycle unless one is running; returns 0

@@ -3,6 +3,7 @@
 #include "app/Texts.h"
 #include "toolkit/text/Date.h"
 #include "toolkit/text/Scratch.h"
+#include "toolkit/text/StrVar.h"
 #include "toolkit/text/Str.h"
 
 int32_t PollToneFor(int32_t lastUserCount, int32_t count) {

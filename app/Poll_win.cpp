@@ -6,25 +6,18 @@
 #include "app/PollLogic.h"
 #include "app/Scanner.h"
 #include "app/Texts.h"
+#include "app/Watcher.h"
 #include "app/resources/Resources.h"
-#include "toolkit/media/Image.h"
-#include "toolkit/media/Tray.h"
 #include "toolkit/system/File.h"
 #include "toolkit/system/Thread.h"
 #include "toolkit/text/Date.h"
+#include "toolkit/text/Scratch.h"
+#include "toolkit/text/StrVar.h"
 #include "toolkit/window/Gadget.h"
-#include "toolkit/window/Win.h"
-
-WatcherState watcher;
 
 namespace {
 
 constexpr int32_t AppendItem = -1;
-
-HANDLE watcherLock;
-// The window's own copy of the icon it shows: the image under IconImage is destroyed by the
-// next decode, while the window would go on drawing it.
-HICON windowIcon;
 
 // Hands the text built at pos to a label and ends the expression.
 void SetLabel(int32_t label, int32_t pos) {
@@ -47,7 +40,8 @@ bool DownloadPage() {
     ScratchPass(pathPos);
     // Pointers only now: the area may have moved while the path was appended.
     const bool downloaded =
-        DownloadToFile(ScratchPointerAt(addressPos + 1), ScratchPointerAt(pathPos + 1));
+        DownloadToFile(ScratchPointerAt(addressPos + 1), ScratchPointerAt(pathPos + 1),
+                       watcherTiming.downloadDeadlineMs);
     ScratchRewind(addressPos);
     return downloaded;
 }
@@ -149,54 +143,6 @@ void StampTime() {
 }
 
 }  // namespace
-
-bool WatcherInit() {
-    watcher.soundPending.store(0);
-    watcher.newCount.store(1);
-    watcher.pollRunning.store(0);
-    watcher.closing.store(0);
-    StrVarSet(&watcher.lastTotalText, nullptr);
-    watcher.lastUserCount = 0;
-    if (!watcherLock)
-        watcherLock = CreateMutexA(nullptr, FALSE, nullptr);
-    return watcherLock != nullptr;
-}
-
-void WatcherLock(LockWaiter waiter) {
-    if (!watcherLock)
-        return;
-    if (waiter == LockWaiter::Worker) {
-        WaitForSingleObject(watcherLock, INFINITE);
-        return;
-    }
-    // The holder may be a cycle blocked in a message sent to our windows: handle such
-    // messages while waiting, never anything posted (that waits for the event loop).
-    for (;;) {
-        MSG message;
-        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        const DWORD woken =
-            MsgWaitForMultipleObjects(1, &watcherLock, FALSE, INFINITE, QS_SENDMESSAGE);
-        if (woken == WAIT_OBJECT_0 || woken == WAIT_ABANDONED_0 || woken == WAIT_FAILED)
-            return;
-    }
-}
-
-void WatcherUnlock() {
-    if (watcherLock)
-        ReleaseMutex(watcherLock);
-}
-
-void WatcherShowIcon(const void* icon, size_t size) {
-    TrayChange(WatcherTray, ImageFromMemory(IconImage, icon, size));
-    const intptr_t image = ImageFromMemory(IconImage, icon, size);
-    HICON copy = image ? CopyIcon(reinterpret_cast<HICON>(image)) : nullptr;
-    if (!copy)
-        return;  // the window keeps the icon it has, which is still valid
-    WinSetIcon(WinHandle(WatcherWindow), reinterpret_cast<intptr_t>(copy));
-    if (windowIcon)
-        DestroyIcon(windowIcon);
-    windowIcon = copy;
-}
 
 // A failed download leaves everything as it was, the time stamp included, so label 1 always
 // tells when the page last came from the forum; the page an earlier cycle left is not scanned

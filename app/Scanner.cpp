@@ -1,6 +1,8 @@
 #include "app/Scanner.h"
 
+#include "toolkit/text/Scratch.h"
 #include "toolkit/text/Str.h"
+#include "toolkit/text/StrVar.h"
 
 namespace {
 // The page's own texts, in Windows-1251. Escaped, because a plain literal would be stored as

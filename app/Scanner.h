@@ -1,6 +1,6 @@
 #pragma once
 #include <cstdint>
-#include "toolkit/text/Scratch.h"
+#include "toolkit/text/StrVar.h"
 
 // The rules by which the watcher reads the forum's index page, one line at a time.
 char* ExtractBetween(const char* text, const char* left, const char* right, int32_t pos);

@@ -4,15 +4,17 @@
 
 #include "app/Poll.h"
 #include "app/Texts.h"
+#include "app/Watcher.h"
 #include "app/resources/Resources.h"
 #include "toolkit/media/Image.h"
 #include "toolkit/media/Sound.h"
 #include "toolkit/media/Tray.h"
 #include "toolkit/system/Heap.h"
 #include "toolkit/system/Run.h"
-#include "toolkit/system/Toolkit.h"
+#include "toolkit/Toolkit.h"
 #include "toolkit/window/Gadget.h"
 #include "toolkit/window/Win.h"
+#include "toolkit/window/WinLogic.h"
 
 namespace {
 
@@ -30,10 +32,6 @@ constexpr int32_t CounterFromBottom = 25;
 constexpr int32_t ListTop = 25;
 constexpr int32_t ListSpareHeight = 80;  // the status line above, the two labels below
 constexpr uint32_t LabelCentred = 1;     // SS_CENTER
-constexpr int32_t PollMilliseconds = 5000;
-
-constexpr int32_t TrayKindRightPress = 1;
-constexpr int32_t TrayKindLeftDoubleClick = 2;
 
 void PlayPendingSound() {
     // Cleared before playing: a cycle that asks again meanwhile gets its own turn.
@@ -56,8 +54,11 @@ void OnTrayEvent() {
 
 }  // namespace
 
-void ShellBuildWindow() {
-    WinOpen(WatcherWindow, 0, 0, ClientWidth, ClientHeight, TitleText, WindowFlags);
+// Controls, timer and tray icon that cannot be made leave their later uses without effect, as the
+// toolkit's operations do with missing objects; only the window itself is indispensable.
+bool ShellBuildWindow() {
+    if (!WinOpen(WatcherWindow, 0, 0, ClientWidth, ClientHeight, TitleText, WindowFlags))
+        return false;
     WinSetTopmost(WatcherWindow, 1);
     // The frame may differ from one desktop to the next; the client size is what was asked.
     const int32_t width = WinClientWidth(WatcherWindow);
@@ -69,18 +70,25 @@ void ShellBuildWindow() {
     LabelCreate(CounterLabel, Margin, height - CounterFromBottom, LabelWidth, LabelHeight,
                 Label4Initial);
     ListBoxCreate(UserList, Margin, ListTop, width - 2 * Margin, height - ListSpareHeight);
-    WinAddTimer(WatcherWindow, PollTimer, PollMilliseconds);
+    WinAddTimer(WatcherWindow, PollTimer, watcherTiming.pollMilliseconds);
     TrayAdd(WatcherTray, WinHandle(WatcherWindow),
             ImageFromMemory(IconImage, IconIdle, IconIdleSize));
+    return true;
 }
 
-void ShellStartUp() {
-    PrivateHeapCreate();
+// The watcher shows no error texts, so a start-up that cannot go on says so by the exit code
+// alone, rather than run a loop with nothing to wait on. Without sound the watcher still watches.
+bool ShellStartUp() {
+    if (!PrivateHeapCreate())
+        return false;
     ToolkitStartUp();
-    WatcherInit();
+    if (!WatcherInit())
+        return false;
     SoundInit();
-    ShellBuildWindow();
+    if (!ShellBuildWindow())
+        return false;
     StartPoll();
+    return true;
 }
 
 void ShellRunLoop() {

@@ -8,6 +8,7 @@
 #include "toolkit/system/File.h"
 #include "toolkit/system/Heap.h"
 #include "toolkit/text/Scratch.h"
+#include "toolkit/text/StrVar.h"
 
 static void CountRow(void* context, const char*) { ++*static_cast<long*>(context); }
 

@@ -5,6 +5,7 @@
 #include "fuzz/FuzzInput.h"
 #include "toolkit/system/Heap.h"
 #include "toolkit/text/Scratch.h"
+#include "toolkit/text/StrVar.h"
 #include "toolkit/text/Str.h"
 
 namespace {

@@ -19,14 +19,17 @@
 #include "app/Scanner.h"
 #include "tests/e2e/SystemHandles.h"
 #include "app/Shell.h"
+#include "app/Watcher.h"
 #include "toolkit/system/File.h"
 #include "toolkit/system/Heap.h"
-#include "toolkit/system/Toolkit.h"
+#include "toolkit/Toolkit.h"
 #include "toolkit/text/Scratch.h"
+#include "toolkit/text/StrVar.h"
 #include "toolkit/text/StrHeap.h"
 
 // The watcher reads its forum from here; the benchmark aims it at the server it was given.
 const char* forumSiteRoot = "http://127.0.0.1:8613/";
+WatcherTiming watcherTiming = ProductTiming;
 
 namespace {
 

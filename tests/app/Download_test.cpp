@@ -14,7 +14,7 @@ TEST(DownloadOverBound, GivesUpPastTheCapOrTheDeadlineOnly) {
         {0, UINT32_MAX, true},
     };
     for (const BoundCase& c : cases)
-        EXPECT_EQ(DownloadOverBound(c.bytes, c.elapsedMs), c.want) << c.bytes << " B, "
+        EXPECT_EQ(DownloadOverBound(c.bytes, c.elapsedMs, DownloadDeadlineMs), c.want) << c.bytes << " B, "
                                                                     << c.elapsedMs << " ms";
 }
 
@@ -39,7 +39,9 @@ TEST(DownloadComplete, AShortBodyUnderAnAnnouncedLengthIsAFailure) {
         {0, 0, true},            // no length announced: the end of the connection is the end
         {5000, 0, true},
     };
-    for (const CompleteCase& c : cases)
-        EXPECT_EQ(DownloadComplete(c.received, c.announced), c.want) << c.received << " of "
-                                                                     << c.announced;
+    for (const CompleteCase& c : cases) {
+        DownloadProgress p{};
+        EXPECT_TRUE(DownloadTakeReport(&p, DownloadEndData, c.received, c.announced));
+        EXPECT_EQ(DownloadComplete(p), c.want) << c.received << " of " << c.announced;
+    }
 }

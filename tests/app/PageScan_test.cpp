@@ -9,6 +9,7 @@
 #include "toolkit/system/File.h"
 #include "toolkit/system/Heap.h"
 #include "toolkit/text/Scratch.h"
+#include "toolkit/text/StrVar.h"
 #include "toolkit/text/Str.h"
 
 namespace {

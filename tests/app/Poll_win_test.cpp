@@ -19,14 +19,16 @@
 
 #include "app/Shell.h"
 #include "app/Texts.h"
+#include "app/Watcher.h"
 #include "app/resources/Resources.h"
 #include "toolkit/media/Image.h"
 #include "toolkit/system/Heap.h"
-#include "toolkit/system/Toolkit.h"
+#include "toolkit/Toolkit.h"
 #include "toolkit/window/Gadget.h"
 #include "toolkit/window/Win.h"
 
 const char* forumSiteRoot = "";  // aimed at the test's server below
+WatcherTiming watcherTiming = ProductTiming;
 
 namespace {
 

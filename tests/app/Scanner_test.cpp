@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "toolkit/system/Heap.h"
+#include "toolkit/text/Scratch.h"
 #include "toolkit/text/Str.h"
+#include "toolkit/text/StrVar.h"
 
 namespace {
 const bool heapReady = PrivateHeapCreate();

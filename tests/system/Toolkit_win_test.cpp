@@ -1,4 +1,4 @@
-#include "toolkit/system/Toolkit.h"
+#include "toolkit/Toolkit.h"
 
 #include <windows.h>
 #include <objbase.h>

@@ -1,4 +1,5 @@
 #include "toolkit/text/Scratch.h"
+#include "toolkit/text/StrVar.h"
 
 #include <gtest/gtest.h>
 

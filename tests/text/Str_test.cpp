@@ -10,6 +10,7 @@
 
 #include "toolkit/system/Heap.h"
 #include "toolkit/text/Scratch.h"
+#include "toolkit/text/StrVar.h"
 
 namespace {
 // StrRemove copies needles that lie in the area onto the private heap.

@@ -86,6 +86,17 @@ bool CreateSoundWindow() {
     return soundWindow != nullptr;
 }
 
+// The device and its primary buffer run code of the library (a mixing thread among it), so
+// they go before the library does.
+void CloseDevice() {
+    if (primaryBuffer) primaryBuffer->Release();
+    if (device) device->Release();
+    primaryBuffer = nullptr;
+    device = nullptr;
+}
+
+// A device that refuses its cooperative level or its primary buffer is let go: kept half made,
+// it would let a later SoundInit report output ready.
 bool OpenDevice() {
     if (!dsoundLibrary) dsoundLibrary = LoadLibraryA("DSOUND.DLL");
     if (!dsoundLibrary) return false;
@@ -94,13 +105,16 @@ bool OpenDevice() {
     IDirectSound* opened = nullptr;
     if (!create || create(nullptr, &opened, nullptr) != DS_OK || !opened) return false;
     device = opened;
-    if (FAILED(device->SetCooperativeLevel(soundWindow, DSSCL_PRIORITY))) return false;
     // The primary buffer is never written; holding it keeps the device's output format as the
     // device chose it for as long as we play.
     DSBUFFERDESC desc{};
     desc.dwSize = sizeof desc;
     desc.dwFlags = DSBCAPS_PRIMARYBUFFER;
-    return SUCCEEDED(device->CreateSoundBuffer(&desc, &primaryBuffer, nullptr));
+    if (SUCCEEDED(device->SetCooperativeLevel(soundWindow, DSSCL_PRIORITY)) &&
+        SUCCEEDED(device->CreateSoundBuffer(&desc, &primaryBuffer, nullptr)))
+        return true;
+    CloseDevice();
+    return false;
 }
 
 // A format block shorter than WAVEFORMATEX ends before cbSize, which the device reads anyway:
@@ -188,12 +202,7 @@ void SoundFree(int32_t number) {
 
 void SoundFreeAll() {
     ObjectTableReleaseAll(soundTable);
-    // The device and its primary buffer run code of the library (a mixing thread among it), so
-    // they go before the library does.
-    if (primaryBuffer) primaryBuffer->Release();
-    if (device) device->Release();
-    primaryBuffer = nullptr;
-    device = nullptr;
+    CloseDevice();
     if (dsoundLibrary) FreeLibrary(dsoundLibrary);
     dsoundLibrary = nullptr;
 }

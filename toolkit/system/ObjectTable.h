@@ -2,19 +2,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "toolkit/system/List.h"
+
 // Numbered objects. A caller-chosen number names the record in slot `number`; -1 asks the
 // registry to choose one. Chosen numbers start at AutoNumberBase, so they never fall among slot
 // indexes, and they are looked up in the table's own list: a forged or stale number finds nothing.
 constexpr int32_t AutoNumber = -1;
 constexpr int32_t AutoNumberBase = 0x40000000;     // fixed numbers at or above this are refused
-
-// Doubly linked list node; the payload follows the header. Callers hold payload addresses.
-struct ListNode {
-    ListNode* next;
-    ListNode* previous;
-    int32_t tag;                                   // the chosen number, for registry records
-    int32_t reserved;
-};
 
 using ReleaseProc = void (*)(int32_t number);
 
@@ -40,8 +34,3 @@ void ObjectTableRemove(ObjectTable* table, int32_t number);
 void ObjectTableFirst(ObjectTable* table);
 void* ObjectTableNext(ObjectTable* table, int32_t* number);  // null at the end
 void ObjectTableReleaseAll(ObjectTable* table);
-
-void* ListInsert(ListNode** list, size_t payloadSize);       // zero-filled payload, at the front
-void ListRemove(ListNode** list, void* payload);
-void* ListContains(ListNode* list, void* payload);           // payload, or null
-ListNode* ListNodeOf(void* payload);

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "toolkit/system/Heap.h"
-#include "toolkit/system/ObjectTable.h"
+#include "toolkit/system/List.h"
 
 namespace {
 

@@ -11,15 +11,13 @@ constexpr int64_t GrowthSlack = 16384;
 // Room kept above the last reserved byte for the terminator (and a trailing word, should a
 // copy ever move whole 4-byte words).
 constexpr int32_t CapacityMargin = 4;
-// A variable's block and the grown area carry this many bytes beyond their text.
-constexpr int32_t BlockSpare = 5;
-constexpr int64_t MaxCapacity = INT32_MAX - BlockSpare;
+constexpr int64_t MaxCapacity = INT32_MAX - StrBlockSpare;
 
 struct ScratchArea {
     char* base;
     int32_t end;       // a terminator stands here
     int32_t capacity;  // reservations stay CapacityMargin below it
-    int32_t size;      // bytes in the block: capacity, or capacity + BlockSpare once grown
+    int32_t size;      // bytes in the block: capacity, or capacity + StrBlockSpare once grown
 };
 ScratchArea area;
 
@@ -71,7 +69,7 @@ char* ScratchReserve(int32_t len, int32_t pos) {
         int64_t capacity = from + len + GrowthSlack;
         if (capacity > MaxCapacity)
             return nullptr;
-        int32_t size = static_cast<int32_t>(capacity) + BlockSpare;
+        int32_t size = static_cast<int32_t>(capacity) + StrBlockSpare;
         auto* block = static_cast<char*>(StrHeapReAlloc(area.base, static_cast<size_t>(size)));
         if (!block)
             return nullptr;
@@ -120,30 +118,6 @@ char* ScratchPointerAt(int32_t offset) {
     return area.base + offset - 1;
 }
 
-void StrAppend(const char* text) {
-    if (!EnsureArea())
-        return;
-    int32_t at = area.end;
-    if (!text) {
-        area.base[at] = 0;
-        return;
-    }
-    size_t len = std::strlen(text);
-    if (len > static_cast<size_t>(MaxCapacity))
-        return;
-    // Not meant for texts in the area, but one that is there still reads right after a move.
-    int32_t offset = ScratchOffsetOf(text);
-    char* dst = ScratchReserve(static_cast<int32_t>(len), at);
-    if (!dst) {
-        area.base[at] = 0;
-        return;
-    }
-    if (offset)
-        text = ScratchPointerAt(offset);
-    std::memmove(dst, text, len);
-    dst[len] = 0;
-}
-
 char* ScratchPass(int32_t pos) {
     if (!EnsureArea())
         return emptyText;
@@ -156,78 +130,4 @@ char* ScratchPass(int32_t pos) {
 void ScratchRewind(int32_t pos) {
     if (area.base)
         SetEnd(pos);
-}
-
-// A block of length + BlockSpare bytes holding a copy of text. A text that lies inside the
-// variable's own block is moved down first, since shrinking would cut it off.
-static void AssignBlock(StrVar* var, const char* text, size_t len) {
-    if (len > static_cast<size_t>(MaxCapacity))
-        return;
-    char* old = *var;
-    auto at = reinterpret_cast<uintptr_t>(text);
-    auto start = reinterpret_cast<uintptr_t>(old);
-    bool inOwnBlock = old && at >= start && at <= start + std::strlen(old);
-    if (inOwnBlock)
-        std::memmove(old, text, len + 1);
-    auto* block = static_cast<char*>(StrHeapReAlloc(old, len + BlockSpare));
-    if (!block)
-        return;  // the variable keeps its old value
-    if (!inOwnBlock) {
-        std::memcpy(block, text, len);
-        block[len] = 0;
-    }
-    *var = block;
-}
-
-void StrVarInit(StrVar* var, const char* text) {
-    if (!var)
-        return;
-    if (*var) {  // a misuse, but a leak or a stale value would be worse than an assignment
-        StrVarSet(var, text);
-        return;
-    }
-    if (text)
-        AssignBlock(var, text, std::strlen(text));
-}
-
-void StrVarSet(StrVar* var, const char* text) {
-    if (!var)
-        return;
-    if (!text) {
-        StrHeapFree(*var);
-        *var = nullptr;
-        return;
-    }
-    AssignBlock(var, text, std::strlen(text));
-}
-
-void StrVarFromScratch(StrVar* var, int32_t pos) {
-    if (!EnsureArea())
-        return;
-    if (pos < 0)
-        pos = 0;
-    if (pos > area.end)
-        pos = area.end;
-    if (var) {
-        int32_t len = area.end - pos;
-        // Blocks come from the same heap, so a variable never lies inside the area.
-        auto* block = static_cast<char*>(StrHeapReAlloc(*var, static_cast<size_t>(len) + BlockSpare));
-        if (block) {
-            std::memcpy(block, area.base + pos, static_cast<size_t>(len));
-            block[len] = 0;
-            *var = block;
-        }
-    }
-    area.end = pos;
-    area.base[pos] = 0;
-}
-
-void StrVarFree(StrVar var) { StrHeapFree(var); }
-
-void TextCopy(char* dst, const char* src, int32_t len) {
-    if (!dst)
-        return;
-    if (src && len > 0)
-        std::memmove(dst, src, static_cast<size_t>(len));
-    dst[len > 0 && src ? len : 0] = 0;
 }

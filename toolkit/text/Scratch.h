@@ -1,8 +1,7 @@
 #pragma once
 #include <cstdint>
 
-// The process-wide scratch area in which every string result is built, and the string
-// variables that own blocks on the string heap. A text-producing operation takes the position
+// The process-wide scratch area in which every string result is built. A text-producing operation takes the position
 // `pos` (the area's current end), writes its result there and leaves end = pos + length with a
 // terminator at end; it returns base + pos. Pointers into the area are valid only until the
 // next reservation: hold offsets across operations.
@@ -16,15 +15,7 @@ char* ScratchEmptyAt(int32_t pos);                     // end = pos, terminator 
 char* ScratchFinish(char* out, int32_t length, int32_t room);
 int32_t ScratchOffsetOf(const char* p);                // 1-based offset, 0 when outside the area
 char* ScratchPointerAt(int32_t offset);                // from ScratchOffsetOf, with today's base
-void StrAppend(const char* text);                      // text must lie outside the area
 // Hands a built expression at pos to an operation: end moves past its terminator and the
 // pointer is formed only now, after every append. ScratchRewind(pos) ends the statement.
 char* ScratchPass(int32_t pos);
 void ScratchRewind(int32_t pos);
-
-using StrVar = char*;                                  // a block of length + 5 bytes, or null
-void StrVarInit(StrVar* var, const char* text);        // var must hold null
-void StrVarSet(StrVar* var, const char* text);         // null text frees and leaves null
-void StrVarFromScratch(StrVar* var, int32_t pos);      // text from pos to end; then end = pos
-void StrVarFree(StrVar var);
-void TextCopy(char* dst, const char* src, int32_t len);  // len bytes, then a terminator

@@ -105,6 +105,7 @@ constexpr int32_t CopyAttempts = 3;
 static ObjectTable* gadgetTable;
 static GadgetContext* context;
 static CRITICAL_SECTION brushLock;
+static bool brushLockReady;
 static ListNode* brushes;
 static char stackProperty[40];
 static WNDPROC listBoxClassProc;  // shared by every list box: they all have the same class
@@ -671,7 +672,12 @@ HWND GadgetParentSet(HWND window) {
 }
 
 void GadgetInit() {
-    InitializeCriticalSection(&brushLock);
+    // A second start-up (the tests run several in one process, each over a fresh private heap)
+    // must not re-initialise a lock that may be held; the old brush list went with the heap.
+    if (!brushLockReady)
+        InitializeCriticalSection(&brushLock);
+    brushLockReady = true;
+    brushes = nullptr;
     snprintf(stackProperty, sizeof stackProperty, StackPropertyFormat,
              static_cast<long long>(reinterpret_cast<intptr_t>(ModuleInstance())));
     auto font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));

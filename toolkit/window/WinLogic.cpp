@@ -52,11 +52,11 @@ int32_t WinCentreOnSpan(int32_t lo, int32_t hi, int32_t size) {
 
 int32_t TrayKindFromMouse(uint32_t mouseMessage) {
     switch (mouseMessage) {
-    case MouseLeftDown: return 0;
-    case MouseRightDown: return 1;
-    case MouseLeftDouble: return 2;
-    case MouseRightDouble: return 3;
-    default: return -1;
+    case MouseLeftDown: return TrayKindLeftPress;
+    case MouseRightDown: return TrayKindRightPress;
+    case MouseLeftDouble: return TrayKindLeftDoubleClick;
+    case MouseRightDouble: return TrayKindRightDoubleClick;
+    default: return TrayKindNone;
     }
 }
 

@@ -35,7 +35,12 @@ int32_t WinCentreOnScreen(int32_t screen, int32_t* size);
 // Position along one axis centred on the span lo..hi of a reference window, never below 0.
 int32_t WinCentreOnSpan(int32_t lo, int32_t hi, int32_t size);
 
-// Tray kind of the mouse message a tray icon reports: 0 to 3, or -1 for one that makes no event.
+// Tray kind of the mouse message a tray icon reports, or TrayKindNone for one that makes no event.
+constexpr int32_t TrayKindNone = -1;
+constexpr int32_t TrayKindLeftPress = 0;
+constexpr int32_t TrayKindRightPress = 1;
+constexpr int32_t TrayKindLeftDoubleClick = 2;
+constexpr int32_t TrayKindRightDoubleClick = 3;
 int32_t TrayKindFromMouse(uint32_t mouseMessage);
 
 // True when the pointer has left the drag rectangle around the press; points are packed as in

@@ -474,12 +474,10 @@ static LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     return 0;
 }
 
+// Any tray action names its icon, even one that makes no event.
 static LRESULT OnTrayEvent(WPARAM wParam, LPARAM lParam) {
     const int32_t kind = TrayKindFromMouse(static_cast<uint32_t>(lParam));
-    if (kind < 0)
-        events->live.pendingCode = 0;
-    else
-        SetPending(EventTray, static_cast<int32_t>(wParam), kind);
+    SetPending(kind < 0 ? 0 : EventTray, static_cast<int32_t>(wParam), kind);
     return 0;
 }
 

@@ -1,0 +1,65 @@
+#include "app/Watcher.h"
+
+#include <windows.h>
+
+#include "toolkit/media/Image.h"
+#include "toolkit/media/Tray.h"
+#include "toolkit/window/Win.h"
+
+WatcherState watcher;
+
+namespace {
+HANDLE watcherLock;
+// The window's own copy of the icon it shows: the image under IconImage is destroyed by the
+// next decode, while the window would go on drawing it.
+HICON windowIcon;
+}  // namespace
+
+bool WatcherInit() {
+    watcher.soundPending.store(0);
+    watcher.newCount.store(1);
+    watcher.pollRunning.store(0);
+    watcher.closing.store(0);
+    StrVarSet(&watcher.lastTotalText, nullptr);
+    watcher.lastUserCount = 0;
+    if (!watcherLock)
+        watcherLock = CreateMutexA(nullptr, FALSE, nullptr);
+    return watcherLock != nullptr;
+}
+
+void WatcherLock(LockWaiter waiter) {
+    if (!watcherLock)
+        return;
+    if (waiter == LockWaiter::Worker) {
+        WaitForSingleObject(watcherLock, INFINITE);
+        return;
+    }
+    // The holder may be a cycle blocked in a message sent to our windows: handle such
+    // messages while waiting, never anything posted (that waits for the event loop).
+    for (;;) {
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        const DWORD woken =
+            MsgWaitForMultipleObjects(1, &watcherLock, FALSE, INFINITE, QS_SENDMESSAGE);
+        if (woken == WAIT_OBJECT_0 || woken == WAIT_ABANDONED_0 || woken == WAIT_FAILED)
+            return;
+    }
+}
+
+void WatcherUnlock() {
+    if (watcherLock)
+        ReleaseMutex(watcherLock);
+}
+
+void WatcherShowIcon(const void* icon, size_t size) {
+    TrayChange(WatcherTray, ImageFromMemory(IconImage, icon, size));
+    const intptr_t image = ImageFromMemory(IconImage, icon, size);
+    HICON copy = image ? CopyIcon(reinterpret_cast<HICON>(image)) : nullptr;
+    if (!copy)
+        return;  // the window keeps the icon it has, which is still valid
+    WinSetIcon(WinHandle(WatcherWindow), reinterpret_cast<intptr_t>(copy));
+    if (windowIcon)
+        DestroyIcon(windowIcon);
+    windowIcon = copy;
+}
+
