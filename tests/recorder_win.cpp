@@ -1,0 +1,33 @@
+// Stands in for a program, a document handler and the browser in the launching tests: every start
+// appends one line to the file named by RECORDER_OUT, its command line, working directory and
+// show mode separated by tabs, in UTF-8. One write per line, so a reader never sees half a line.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+static std::string Utf8(const wchar_t* text) {
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string out(bytes > 0 ? bytes - 1 : 0, '\0');
+    if (bytes > 1)
+        WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], bytes, nullptr, nullptr);
+    return out;
+}
+
+int main() {
+    wchar_t out[MAX_PATH], folder[MAX_PATH] = {};
+    if (!GetEnvironmentVariableW(L"RECORDER_OUT", out, MAX_PATH))
+        return 2;
+    GetCurrentDirectoryW(MAX_PATH, folder);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    GetStartupInfoW(&startup);
+    const unsigned show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : 0xFFFF;
+    const std::string line = Utf8(GetCommandLineW()) + "\t" + Utf8(folder) + "\t" +
+                             std::to_string(show) + "\n";
+    FILE* file = _wfopen(out, L"ab");
+    if (!file)
+        return 3;
+    const bool written = fwrite(line.data(), 1, line.size(), file) == line.size();
+    return fclose(file) == 0 && written ? 0 : 4;
+}
