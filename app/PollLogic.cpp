@@ -1,6 +1,9 @@
 #include "app/PollLogic.h"
 
+#include <cstring>
+
 #include "app/Texts.h"
+#include "toolkit/system/Heap.h"
 #include "toolkit/text/Date.h"
 #include "toolkit/text/Scratch.h"
 #include "toolkit/text/StrVar.h"
@@ -16,6 +19,59 @@ int32_t PollToneFor(int32_t lastUserCount, int32_t count) {
 
 bool PollTotalAlerts(const char* lastTotal, const char* total) {
     return StrLen(lastTotal) != 0 && !StrEqual(lastTotal, total);
+}
+
+bool PollTotalShown(const char* lastTotal, const char* total) {
+    return lastTotal && StrEqual(lastTotal, total);
+}
+
+constexpr int32_t RowRoomStep = 1024;
+
+// Doubling the block keeps a line of thousands of names from copying it once per name.
+static bool RowListMakeRoom(RowList* rows, int32_t needed) {
+    if (needed <= rows->room - rows->length)
+        return true;
+    int64_t room = rows->room ? rows->room : RowRoomStep;
+    while (room < static_cast<int64_t>(rows->length) + needed)
+        room *= 2;
+    void* grown = room > INT32_MAX ? nullptr : PrivateReAlloc(rows->text, static_cast<size_t>(room));
+    if (!grown)
+        return false;
+    rows->text = static_cast<char*>(grown);
+    rows->room = static_cast<int32_t>(room);
+    return true;
+}
+
+void RowListAdd(RowList* rows, const char* row) {
+    const size_t length = std::strlen(row ? row : "");
+    if (length >= INT32_MAX || !RowListMakeRoom(rows, static_cast<int32_t>(length) + 1)) {
+        rows->incomplete = true;
+        return;
+    }
+    std::memcpy(rows->text + rows->length, row ? row : "", length + 1);
+    rows->length += static_cast<int32_t>(length) + 1;
+    rows->count++;
+}
+
+bool RowListEqual(const RowList& a, const RowList& b) {
+    return !a.incomplete && !b.incomplete && a.count == b.count && a.length == b.length &&
+           (a.length == 0 || std::memcmp(a.text, b.text, static_cast<size_t>(a.length)) == 0);
+}
+
+void RowListEach(const RowList& rows, RowSink sink, void* context) {
+    for (int32_t at = 0; at < rows.length; at += static_cast<int32_t>(std::strlen(rows.text + at)) + 1)
+        sink(context, rows.text + at);
+}
+
+void RowListClear(RowList* rows) {
+    rows->length = 0;
+    rows->count = 0;
+    rows->incomplete = false;
+}
+
+void RowListFree(RowList* rows) {
+    PrivateFree(rows->text);
+    *rows = RowList{};
 }
 
 // Each piece goes at the current end; the result's pointer is formed last, since the area may

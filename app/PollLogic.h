@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "app/Scanner.h"
+
 // The decisions of one poll cycle and the texts it shows, apart from the window and the
 // network so that they run (and are tested) anywhere.
 
@@ -12,6 +14,24 @@ int32_t PollToneFor(int32_t lastUserCount, int32_t count);      // Hz; 0 = no to
 // The total changed since a total was last seen; the very first total (an empty last total)
 // only sets the baseline.
 bool PollTotalAlerts(const char* lastTotal, const char* total);
+// Label 3 shows `total` already: a total has been shown (the last total is not null, as it is
+// before the first) and it is the same text.
+bool PollTotalShown(const char* lastTotal, const char* total);
+
+// The rows of a users line, kept so that a page's rows can be told from the rows the list shows
+// without reading the list back across threads: one private-heap block of zero-terminated texts.
+struct RowList {
+    char* text;       // `count` rows one after another, each with its terminator
+    int32_t length;   // bytes in use
+    int32_t room;     // bytes held
+    int32_t count;
+    bool incomplete;  // a row found no memory: the list then equals no other
+};
+void RowListAdd(RowList* rows, const char* row);
+bool RowListEqual(const RowList& a, const RowList& b);
+void RowListEach(const RowList& rows, RowSink sink, void* context);  // in order
+void RowListClear(RowList* rows);   // empty, keeping the block for the next page
+void RowListFree(RowList* rows);
 
 // Texts built at `pos` in the scratch area, leaving end = pos + length (ready for ScratchPass).
 // `total` and `siteRoot` must lie outside the area.

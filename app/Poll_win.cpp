@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "app/Download.h"
 #include "app/PollLogic.h"
 #include "app/Scanner.h"
@@ -56,17 +58,39 @@ void RaiseAlert() {
 }
 
 void OnTotalLine(const char* total) {
-    const int32_t pos = ScratchEnd();
-    PollTotalText(total, pos);
-    SetLabel(TotalLabel, pos);
+    // A quiet page leaves the label alone: setting the text it already shows would cost a
+    // message to the main thread and a repaint every cycle.
+    if (!PollTotalShown(watcher.lastTotalText, total)) {
+        const int32_t pos = ScratchEnd();
+        PollTotalText(total, pos);
+        SetLabel(TotalLabel, pos);
+    }
     if (PollTotalAlerts(watcher.lastTotalText, total))
         RaiseAlert();
     // An empty total is kept too: it stands until a later total differs from it.
     StrVarSet(&watcher.lastTotalText, total ? total : "");
 }
 
-void AddUserRow(void*, const char* row) {
+void AddUserRow(void* rows, const char* row) {
+    RowListAdd(static_cast<RowList*>(rows), row);
+}
+
+void AppendToList(void*, const char* row) {
     GadgetAddItem(UserList, AppendItem, row);
+}
+
+// The list shows the page's rows: a page without a users line has none. Rows the list already
+// shows are left alone, so the user keeps the place scrolled to and the row selected. A refill
+// paints once, when every row is in, instead of once per row.
+void ShowPageRows() {
+    RowList& page = watcher.pageRows;
+    if (RowListEqual(page, watcher.shownRows))
+        return;
+    GadgetHoldPainting(UserList, 1);
+    GadgetClearItems(UserList);
+    RowListEach(page, AppendToList, nullptr);
+    GadgetHoldPainting(UserList, 0);
+    std::swap(page, watcher.shownRows);
 }
 
 void OnUsersLine(int32_t count) {
@@ -87,53 +111,55 @@ bool ScanLine(const char* line, int32_t* count) {
     if (TotalFromLine(line, &total))
         OnTotalLine(total);
     StrVarFree(total);
-    return UsersFromLine(line, AddUserRow, nullptr, count);
+    return UsersFromLine(line, AddUserRow, &watcher.pageRows, count);
 }
 
-// Holds the list's painting while a page refills it: it keeps showing its old rows until the
-// new ones are in, and paints once instead of once per row.
-class ListRefill {
+// The page file from the start of the download until it is closed.
+class PageLock {
 public:
-    ListRefill() { GadgetHoldPainting(UserList, 1); }
-    ~ListRefill() { End(); }
-    ListRefill(const ListRefill&) = delete;
-    ListRefill& operator=(const ListRefill&) = delete;
+    PageLock() : held_(WatcherPageLock()) {}
+    ~PageLock() { Release(); }
+    PageLock(const PageLock&) = delete;
+    PageLock& operator=(const PageLock&) = delete;
 
-    void End() {
-        if (holding_)
-            GadgetHoldPainting(UserList, 0);
-        holding_ = false;
+    bool Held() const { return held_; }
+    void Release() {
+        if (held_)
+            WatcherPageUnlock();
+        held_ = false;
     }
 
 private:
-    bool holding_ = true;
+    bool held_;
 };
 
-void ScanPage() {
+// Reads the page file through the scanner. The page lock goes as soon as the file is closed, so
+// another copy of the watcher need not wait for this one's tone.
+void ScanPage(PageLock* page) {
     const int32_t pos = ScratchEnd();
     BuildPagePath(pos);
     const intptr_t opened = FileOpenRead(PageFile, ScratchPass(pos));
     ScratchRewind(pos);
     if (!opened)
         return;
-    ListRefill refill;
-    GadgetClearItems(UserList);
+    RowListClear(&watcher.pageRows);
     // Each line is kept in a variable of its own: the scanner builds its results in the
     // scratch area, which may move under a line left there.
     StrVar line = nullptr;
-    while (!FileAtEnd(PageFile)) {
+    int32_t count = 0;
+    bool usersLine = false;
+    while (!usersLine && !FileAtEnd(PageFile)) {
         const int32_t at = ScratchEnd();
         FileReadLine(PageFile, at);
         StrVarFromScratch(&line, at);
-        int32_t count = 0;
-        if (ScanLine(line, &count)) {
-            refill.End();  // the list shows its rows before the tone, which may block a second
-            OnUsersLine(count);
-            break;
-        }
+        usersLine = ScanLine(line, &count);
     }
     StrVarFree(line);
     FileClose(PageFile);
+    page->Release();
+    ShowPageRows();  // before the tone, which may block a second
+    if (usersLine)
+        OnUsersLine(count);
 }
 
 void StampTime() {
@@ -148,14 +174,16 @@ void StampTime() {
 // tells when the page last came from the forum; the page an earlier cycle left is not scanned
 // again. A cycle that gets the lock only after shut-down began stops there.
 uint32_t PollForum(int32_t) {
-    if (DownloadPage()) {
+    PageLock page;
+    if (page.Held() && DownloadPage()) {
         WatcherLock(LockWaiter::Worker);
         if (!watcher.closing.load()) {
-            ScanPage();
+            ScanPage(&page);
             StampTime();
         }
         WatcherUnlock();
     }
+    page.Release();
     watcher.pollRunning.store(0);
     return 0;
 }

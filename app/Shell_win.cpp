@@ -11,6 +11,8 @@
 #include "toolkit/media/Tray.h"
 #include "toolkit/system/Heap.h"
 #include "toolkit/system/Run.h"
+#include "toolkit/text/Scratch.h"
+#include "toolkit/text/StrVar.h"
 #include "toolkit/Toolkit.h"
 #include "toolkit/window/Gadget.h"
 #include "toolkit/window/Win.h"
@@ -32,6 +34,51 @@ constexpr int32_t CounterFromBottom = 25;
 constexpr int32_t ListTop = 25;
 constexpr int32_t ListSpareHeight = 80;  // the status line above, the two labels below
 constexpr uint32_t LabelCentred = 1;     // SS_CENTER
+
+// The first copy for a forum publishes its window in a small shared block named after the
+// forum's address, and keeps the block as long as it runs.
+constexpr char CopyNamePrefix[] = "Local\\forumwatch ";
+constexpr DWORD FirstCopyWaitMs = 5000;  // for a first copy that is still making its window
+constexpr DWORD FirstCopyPollMs = 50;
+volatile LONG* publishedWindow;
+
+// False when another copy follows the same forum. Window handles keep their meaning in 32 bits,
+// which a 32-bit and a 64-bit copy read and write alike, and at once.
+bool FirstCopyForForum() {
+    const int32_t pos = ScratchEnd();
+    StrAppend(CopyNamePrefix);
+    StrAppend(forumSiteRoot);
+    HANDLE block = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                      sizeof(LONG), ScratchPass(pos));
+    const bool another = block && GetLastError() == ERROR_ALREADY_EXISTS;
+    ScratchRewind(pos);
+    if (block)
+        publishedWindow = static_cast<volatile LONG*>(
+            MapViewOfFile(block, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(LONG)));
+    return !another;
+}
+
+void PublishWindow() {
+    if (publishedWindow)
+        InterlockedExchange(publishedWindow,
+                            static_cast<LONG>(reinterpret_cast<intptr_t>(WinHandle(WatcherWindow))));
+}
+
+// The user started the watcher again, most likely to find its window: show the running one.
+void BringFirstCopyForward() {
+    HWND window = nullptr;
+    for (DWORD waited = 0; publishedWindow && !window && waited < FirstCopyWaitMs;
+         waited += FirstCopyPollMs) {
+        window = reinterpret_cast<HWND>(static_cast<intptr_t>(*publishedWindow));
+        if (!window)
+            Sleep(FirstCopyPollMs);
+    }
+    if (!window)
+        return;
+    if (IsIconic(window))
+        ShowWindow(window, SW_RESTORE);
+    SetForegroundWindow(window);
+}
 
 void PlayPendingSound() {
     // Cleared before playing: a cycle that asks again meanwhile gets its own turn.
@@ -78,17 +125,22 @@ bool ShellBuildWindow() {
 
 // The watcher shows no error texts, so a start-up that cannot go on says so by the exit code
 // alone, rather than run a loop with nothing to wait on. Without sound the watcher still watches.
-bool ShellStartUp() {
+StartUp ShellStartUp() {
     if (!PrivateHeapCreate())
-        return false;
+        return StartUp::Failed;
     ToolkitStartUp();
+    if (!FirstCopyForForum()) {
+        BringFirstCopyForward();
+        return StartUp::AnotherCopy;
+    }
     if (!WatcherInit())
-        return false;
+        return StartUp::Failed;
     SoundInit();
     if (!ShellBuildWindow())
-        return false;
+        return StartUp::Failed;
+    PublishWindow();
     StartPoll();
-    return true;
+    return StartUp::Running;
 }
 
 void ShellRunLoop() {

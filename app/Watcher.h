@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "app/Download.h"
+#include "app/PollLogic.h"
 #include "toolkit/text/StrVar.h"
 
 // The watcher's state, shared by the shell (main thread) and the poll cycles (workers).
@@ -14,6 +15,8 @@ struct WatcherState {
     std::atomic<int32_t> closing;       // 1 once the shell shuts down; cycles then stand still
     StrVar lastTotalText;               // only cycles touch it, never two at once
     int32_t lastUserCount;
+    RowList shownRows;                  // what list box 2 shows
+    RowList pageRows;                   // the rows of the page being read
 };
 extern WatcherState watcher;
 
@@ -56,3 +59,10 @@ void WatcherShowIcon(const void* icon, size_t size);
 enum class LockWaiter { Worker, MainThread };
 void WatcherLock(LockWaiter waiter);
 void WatcherUnlock();
+
+// Every copy of the watcher in the session, whatever forum it follows, downloads into the same
+// page file. A cycle holds this lock from the start of its download until it has closed the
+// file, so each copy reads a whole page of its own. False when another copy held it too long:
+// the cycle then changes nothing, as after a failed download.
+bool WatcherPageLock();
+void WatcherPageUnlock();

@@ -9,7 +9,10 @@
 WatcherState watcher;
 
 namespace {
+// Named after the page file, which every copy of every build shares.
+constexpr char PageLockName[] = "Local\\forumwatch Temp.htm";
 HANDLE watcherLock;
+HANDLE pageLock;
 // The window's own copy of the icon it shows: the image under IconImage is destroyed by the
 // next decode, while the window would go on drawing it.
 HICON windowIcon;
@@ -22,9 +25,15 @@ bool WatcherInit() {
     watcher.closing.store(0);
     StrVarSet(&watcher.lastTotalText, nullptr);
     watcher.lastUserCount = 0;
+    // A second start-up in one process (tests) comes with a fresh private heap: the old rows went
+    // with the old one.
+    watcher.shownRows = RowList{};
+    watcher.pageRows = RowList{};
     if (!watcherLock)
         watcherLock = CreateMutexA(nullptr, FALSE, nullptr);
-    return watcherLock != nullptr;
+    if (!pageLock)
+        pageLock = CreateMutexA(nullptr, FALSE, PageLockName);
+    return watcherLock && pageLock;
 }
 
 void WatcherLock(LockWaiter waiter) {
@@ -50,6 +59,16 @@ void WatcherUnlock() {
     if (watcherLock)
         ReleaseMutex(watcherLock);
 }
+
+// A copy that ended while it held the lock leaves it abandoned, which serves as well. Another
+// copy holds it for one download and scan at most, so twice the deadline is ample; past that
+// the other copy is stuck, and this cycle goes without.
+bool WatcherPageLock() {
+    const DWORD waited = WaitForSingleObject(pageLock, 2 * watcherTiming.downloadDeadlineMs);
+    return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+}
+
+void WatcherPageUnlock() { ReleaseMutex(pageLock); }
 
 void WatcherShowIcon(const void* icon, size_t size) {
     TrayChange(WatcherTray, ImageFromMemory(IconImage, icon, size));

@@ -16,8 +16,14 @@ WatcherTiming watcherTiming = ProductTiming;
 
 // The watcher takes nothing from its command line or environment.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    if (!ShellStartUp())
+    switch (ShellStartUp()) {
+    case StartUp::AnotherCopy:
+        return 0;
+    case StartUp::Failed:
         return ExitStartUpFailed;
+    case StartUp::Running:
+        break;
+    }
     ShellRunLoop();
     ShellShutDown();
 }
