@@ -2,46 +2,62 @@
 
 #include <gtest/gtest.h>
 
-struct BoundCase { uint64_t bytes; uint32_t elapsedMs; bool want; };
-TEST(DownloadOverBound, GivesUpPastTheCapOrTheDeadlineOnly) {
+#include <vector>
+
+struct BoundCase { uint64_t bytes; uint32_t elapsedMs; bool over; };
+TEST(DownloadOverBound, GivesUpPastTheCapOrAtTheDeadlineOnly) {
+    constexpr uint32_t Deadline = 60000;
     const BoundCase cases[] = {
         {0, 0, false},
-        {DownloadByteCap, DownloadDeadlineMs - 1, false},  // both bounds reached, none passed
+        {DownloadByteCap, Deadline - 1, false},  // both bounds reached, none passed
         {DownloadByteCap + 1, 0, true},
-        {0, DownloadDeadlineMs, true},                      // silence alone ends it
-        {200ull << 20, 5, true},                            // past 32 bits of bytes too
-        {uint64_t(1) << 40, 0, true},
-        {0, UINT32_MAX, true},
+        {0, Deadline, true},                      // silence alone ends it
+        {uint64_t(1) << 40, 0, true},             // past 32 bits of bytes too
     };
     for (const BoundCase& c : cases)
-        EXPECT_EQ(DownloadOverBound(c.bytes, c.elapsedMs, DownloadDeadlineMs), c.want) << c.bytes << " B, "
-                                                                    << c.elapsedMs << " ms";
+        EXPECT_EQ(DownloadOverBound(c.bytes, c.elapsedMs, Deadline), c.over)
+            << c.bytes << " B, " << c.elapsedMs << " ms";
+    // The 32-bit millisecond counter wraps every 49.7 days, possibly during a download.
+    EXPECT_EQ(DownloadElapsedMs(1000, 61000), 60000u);
+    EXPECT_EQ(DownloadElapsedMs(UINT32_MAX - 999, 500), 1500u);
 }
 
-struct TickCase { uint32_t start; uint32_t now; uint32_t want; };
-TEST(DownloadElapsedMs, CountsAcrossTheTickCounterWrap) {
-    const TickCase cases[] = {
-        {1000, 1000, 0},
-        {1000, 61000, 60000},
-        {UINT32_MAX - 999, 500, 1500},   // the counter wrapped during the download
-        {UINT32_MAX, 0, 1},
-    };
-    for (const TickCase& c : cases)
-        EXPECT_EQ(DownloadElapsedMs(c.start, c.now), c.want) << c.start << " -> " << c.now;
-}
+struct Report { uint32_t status; uint64_t count; uint64_t max; };
+struct SequenceCase {
+    const char* what;
+    std::vector<Report> reports;
+    bool complete;
+};
 
-struct CompleteCase { uint64_t received; uint64_t announced; bool want; };
-TEST(DownloadComplete, AShortBodyUnderAnAnnouncedLengthIsAFailure) {
-    const CompleteCase cases[] = {
-        {46274, 46274, true},
-        {23137, 46274, false},   // the connection dropped halfway
-        {0, 46274, false},
-        {0, 0, true},            // no length announced: the end of the connection is the end
-        {5000, 0, true},
+// Systems differ in which reports come and in what order; only the data reports say how much of
+// the page arrived, so nothing that follows them may change the verdict.
+TEST(DownloadTakeReport, JudgesThePageByItsDataReportsOnly) {
+    constexpr uint32_t Connecting = 2, TypeKnown = 13, CacheFileKnown = 14;
+    const SequenceCase cases[] = {
+        {"a whole page, then a cache report with counts of its own",
+         {{Connecting, 0, 0}, {TypeKnown, 0, 0}, {DownloadBeginData, 8192, 46274},
+          {DownloadData, 40000, 46274}, {DownloadEndData, 46274, 46274}, {CacheFileKnown, 0, 46274}},
+         true},
+        {"a type report with no count after the data",
+         {{DownloadEndData, 46274, 46274}, {TypeKnown, 0, 100}}, true},
+        {"a page sent in chunks with no length", {{DownloadData, 4096, 0}, {DownloadEndData, 50000, 0}},
+         true},
+        {"cut short of its length",
+         {{DownloadBeginData, 4096, 46274}, {DownloadEndData, 23137, 46274}, {CacheFileKnown, 0, 0}},
+         false},
+        {"an empty answer", {{Connecting, 0, 0}}, true},
     };
-    for (const CompleteCase& c : cases) {
-        DownloadProgress p{};
-        EXPECT_TRUE(DownloadTakeReport(&p, DownloadEndData, c.received, c.announced));
-        EXPECT_EQ(DownloadComplete(p), c.want) << c.received << " of " << c.announced;
+    for (const SequenceCase& c : cases) {
+        DownloadProgress progress{};
+        for (const Report& r : c.reports)
+            EXPECT_TRUE(DownloadTakeReport(&progress, r.status, r.count, r.max)) << c.what;
+        EXPECT_EQ(DownloadComplete(progress), c.complete) << c.what;
     }
+}
+
+TEST(DownloadTakeReport, GivesUpARedirectChainPastItsCap) {
+    DownloadProgress progress{};
+    for (int32_t hop = 1; hop <= DownloadRedirectCap; ++hop)
+        EXPECT_TRUE(DownloadTakeReport(&progress, DownloadRedirecting, 0, 0)) << hop;
+    EXPECT_FALSE(DownloadTakeReport(&progress, DownloadRedirecting, 0, 0));
 }
