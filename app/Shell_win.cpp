@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/Poll.h"
+#include "app/Layout.h"
 #include "app/Texts.h"
 #include "app/Watcher.h"
 #include "app/resources/Resources.h"
@@ -22,18 +23,8 @@ namespace {
 
 // Caption with system menu and minimise box, no sizing border, centred on the screen (so the
 // position passed is ignored).
-constexpr uint32_t WindowFlags = 0xCA0001;
-constexpr int32_t ClientWidth = 200;
-constexpr int32_t ClientHeight = 300;
-constexpr int32_t Margin = 5;
-constexpr int32_t StatusHeight = 20;
-constexpr int32_t LabelWidth = 190;
-constexpr int32_t LabelHeight = 17;
-constexpr int32_t TotalFromBottom = 45;
-constexpr int32_t CounterFromBottom = 25;
-constexpr int32_t ListTop = 25;
-constexpr int32_t ListSpareHeight = 80;  // the status line above, the two labels below
-constexpr uint32_t LabelCentred = 1;     // SS_CENTER
+constexpr uint32_t WindowFlags = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WinFlagCentreScreen;
+static_assert(WindowFlags == 0xCA0001, "the flags as the toolkit encodes them");
 
 // The first copy for a forum publishes its window in a small shared block named after the
 // forum's address, and keeps the block as long as it runs.
@@ -111,7 +102,7 @@ bool ShellBuildWindow() {
     const int32_t width = WinClientWidth(WatcherWindow);
     const int32_t height = WinClientHeight(WatcherWindow);
     LabelCreate(StatusLabel, Margin, Margin, width - 2 * Margin, StatusHeight, Label1Initial,
-                LabelCentred);
+                SS_CENTER);
     LabelCreate(TotalLabel, Margin, height - TotalFromBottom, LabelWidth, LabelHeight,
                 Label3Initial);
     LabelCreate(CounterLabel, Margin, height - CounterFromBottom, LabelWidth, LabelHeight,

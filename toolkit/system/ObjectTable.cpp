@@ -110,18 +110,18 @@ void* ObjectTableClaim(ObjectTable* table, int32_t number, int32_t* chosen) {
     return record;
 }
 
-void* ObjectTableGet(ObjectTable* table, int32_t number) {
+void* ObjectTableRecordOf(ObjectTable* table, int32_t number) {
     if (!table || number < 0)
         return nullptr;
-    void* record = nullptr;
-    if (IsSlotNumber(table, number)) {
-        record = SlotRecord(table, number);
-    } else if (ListNode* node = FindAutomatic(table, number)) {
-        record = node + 1;
-    }
-    if (!record || FirstField(record) == 0)
-        return nullptr;
-    return record;
+    if (IsSlotNumber(table, number))
+        return SlotRecord(table, number);
+    ListNode* node = FindAutomatic(table, number);
+    return node ? node + 1 : nullptr;
+}
+
+void* ObjectTableGet(ObjectTable* table, int32_t number) {
+    void* record = ObjectTableRecordOf(table, number);
+    return record && FirstField(record) != 0 ? record : nullptr;
 }
 
 void ObjectTableRemove(ObjectTable* table, int32_t number) {

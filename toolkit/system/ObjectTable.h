@@ -30,6 +30,9 @@ ObjectTable* ObjectTableCreate(int32_t recordSize, int32_t step, ReleaseProc rel
 // not an object number (negative other than -1, or at/above AutoNumberBase) or memory ran out.
 void* ObjectTableClaim(ObjectTable* table, int32_t number, int32_t* chosen = nullptr);
 void* ObjectTableGet(ObjectTable* table, int32_t number);    // null when no object exists
+// The record under `number` whether or not its object exists yet, where it lies now: for one
+// that was claimed and must be found again after code that may have grown the table.
+void* ObjectTableRecordOf(ObjectTable* table, int32_t number);
 void ObjectTableRemove(ObjectTable* table, int32_t number);
 void ObjectTableFirst(ObjectTable* table);
 void* ObjectTableNext(ObjectTable* table, int32_t* number);  // null at the end

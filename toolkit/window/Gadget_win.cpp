@@ -8,6 +8,7 @@
 #include "toolkit/system/Heap.h"
 #include "toolkit/system/ObjectTable.h"
 #include "toolkit/text/Scratch.h"
+#include "toolkit/window/Properties.h"
 #include "toolkit/window/Win.h"
 #include "toolkit/window/WinLogic.h"
 
@@ -81,22 +82,22 @@ constexpr int32_t StackCapacity = 10;
 constexpr COLORREF DefaultColour = static_cast<COLORREF>(-1);
 constexpr int32_t ColourFront = 1;
 constexpr int32_t ColourBack = 2;
-constexpr DWORD LabelStyle = 0x50020000;      // WS_CHILD | WS_VISIBLE | WS_GROUP
-constexpr DWORD LabelEdgeFlag = 0x20000;      // also WS_GROUP: asks for the sunken edge
-constexpr DWORD ListBoxStyle = 0x50330141;    // child, visible, both scroll bars, group, tab
-                                              // stop, exact height, strings, notify
-constexpr DWORD CommonControlClasses = 0xB48;
+constexpr DWORD LabelStyle = WS_CHILD | WS_VISIBLE | WS_GROUP;
+static_assert(LabelStyle == 0x50020000, "every label's own style bits");
+constexpr DWORD LabelEdgeFlag = 0x20000;      // the label flag that asks for the sunken edge
+// Exact height, so the list fills the space it is given to the pixel.
+constexpr DWORD ListBoxStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | WS_GROUP |
+                               WS_TABSTOP | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS | LBS_NOTIFY;
+static_assert(ListBoxStyle == 0x50330141, "every list box's own style bits");
+constexpr DWORD CommonControlClasses = ICC_TAB_CLASSES | ICC_HOTKEY_CLASS | ICC_DATE_CLASSES |
+                                       ICC_USEREX_CLASSES | ICC_INTERNET_CLASSES;
+static_assert(CommonControlClasses == 0xB48, "the control classes the toolkit registers");
 constexpr UINT ColourRedraw = RDW_INVALIDATE | RDW_INTERNALPAINT | RDW_ERASE | RDW_FRAME;
 constexpr int32_t UnsetId = -1;
 constexpr int32_t EventSelect = 0;            // selection change, or release of a click
 constexpr int32_t EventDoubleClick = 2;
 constexpr int32_t EventDragStart = 14002;
 constexpr WPARAM ModifierKeys = MK_SHIFT | MK_CONTROL;
-constexpr char IdProperty[] = "TK_ID";
-constexpr char DropAcceptProperty[] = "TK_DropAccept";
-constexpr char MouseDownProperty[] = "TK_MouseDown";
-constexpr char WindowIdProperty[] = "TK_WindowID";
-constexpr char StackPropertyFormat[] = "TK_GadgetStack_%lld";
 // Our own message to a list box: copy one item's text into a caller's buffer on the thread
 // that owns the list box, so the length check and the copy see the same item.
 constexpr UINT ListBoxCopyItemMsg = WM_APP + 0x3301;

@@ -1,5 +1,7 @@
 #include "toolkit/window/Win.h"
 
+#include <richedit.h>
+
 #include <cstdio>
 #include <cstring>
 #include <type_traits>
@@ -8,7 +10,14 @@
 #include "toolkit/system/ObjectTable.h"
 #include "toolkit/window/EventQueue.h"
 #include "toolkit/window/Gadget.h"
+#include "toolkit/window/Properties.h"
 #include "toolkit/window/WinLogic.h"
+
+// The pure flag decoding and tray kinds keep <windows.h> out; they must agree with it.
+static_assert(WinStyleCaption == WS_CAPTION && WinStyleMaximize == WS_MAXIMIZE &&
+                  WinStyleMinimize == WS_MINIMIZE && WinFlagHidden == WS_VISIBLE &&
+                  WinExStyleToolWindow == WS_EX_TOOLWINDOW,
+              "window styles as <windows.h> numbers them");
 
 using WindowHook = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 using EraseHook = LRESULT (*)(HDC, HWND);
@@ -53,9 +62,6 @@ struct EventState {
 };
 
 constexpr int32_t WindowGrowthStep = 16;
-constexpr char WindowIdProperty[] = "TK_WindowID";
-constexpr char DropAcceptProperty[] = "TK_DropAccept";
-constexpr char HotkeyProperty[] = "TK_Hotkey";
 constexpr char ClassNameFormat[] = "WindowClass_%d";
 constexpr size_t ClassNameSize = 32;
 constexpr WORD FocusNextCommand = 64001;
@@ -67,8 +73,6 @@ constexpr WORD ProgramIconResource = 1;
 constexpr int32_t GadgetCommandId = -10000;  // controls that report as menu commands
 constexpr int32_t NoWindow = -1;
 constexpr int32_t NoKind = -1;
-constexpr UINT RichEditGetOptions = WM_USER + 78;  // EM_GETOPTIONS, not in <windows.h>
-constexpr LRESULT ReadOnlyOption = 0x800;    // ECO_READONLY of rich edit controls
 constexpr char RichClassPrefix[] = "Rich";
 constexpr char MdiChildClass[] = "MDI_ChildClass";
 
@@ -179,15 +183,6 @@ static Placement PlaceWindow(const WinOpenStyle& decoded, int32_t x, int32_t y,
     return p;
 }
 
-// Creation sends messages whose handlers might open windows and so move the slot array: find
-// the claimed slot again by its number. Records of automatic numbers never move.
-static WindowRecord* ClaimedRecord(int32_t number, void* claimed) {
-    if (number >= 0 && number < windowTable->slotCount)
-        return reinterpret_cast<WindowRecord*>(windowTable->slots +
-                                               static_cast<size_t>(number) * sizeof(WindowRecord));
-    return static_cast<WindowRecord*>(claimed);
-}
-
 static void ShowOpenedWindow(HWND hwnd, WinShow show) {
     switch (show) {
     case WinShow::Hidden: break;
@@ -230,7 +225,9 @@ intptr_t WinOpen(int32_t number, int32_t x, int32_t y, int32_t innerWidth, int32
         ObjectTableRemove(windowTable, chosen);
         return 0;
     }
-    WindowRecord* record = ClaimedRecord(chosen, claimed);
+    // Creation sends messages whose handlers might open windows and so move the slot array:
+    // the claimed record is found again by its number.
+    auto* record = static_cast<WindowRecord*>(ObjectTableRecordOf(windowTable, chosen));
     record->handle = hwnd;
     SetPropA(hwnd, WindowIdProperty, reinterpret_cast<HANDLE>(static_cast<intptr_t>(chosen) + 1));
     ShowOpenedWindow(hwnd, decoded.show);
@@ -558,13 +555,16 @@ LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
 // ---------------------------------------------------------------------------------------------
 // The wait
 
+// The key state's high bit, which makes the short negative, tells a key that is down.
+static bool IsKeyDown(int key) { return GetKeyState(key) < 0; }
+
 static bool FocusKeepsTab(HWND focus) {
-    const bool plainTab = (GetKeyState(VK_TAB) & 0x8000) && !(GetKeyState(VK_CONTROL) & 0x8000) &&
-                          !(GetKeyState(VK_SHIFT) & 0x8000) && !(GetKeyState(VK_MENU) & 0x8000);
+    const bool plainTab =
+        IsKeyDown(VK_TAB) && !IsKeyDown(VK_CONTROL) && !IsKeyDown(VK_SHIFT) && !IsKeyDown(VK_MENU);
     char name[8];
     if (plainTab && GetClassNameA(focus, name, sizeof name) >= 4 &&
         strncmp(name, RichClassPrefix, 4) == 0 &&
-        !(SendMessageA(focus, RichEditGetOptions, 0, 0) & ReadOnlyOption))
+        !(SendMessageA(focus, EM_GETOPTIONS, 0, 0) & ECO_READONLY))
         return true;
     return GetPropA(focus, HotkeyProperty) != nullptr;
 }
