@@ -13,10 +13,11 @@ static_assert(DownloadRedirecting == BINDSTATUS_REDIRECTING &&
 
 namespace {
 
-// Watches one download: OnProgress sees the bytes as they arrive, and a watchdog thread looks at
-// the clock while nothing arrives at all, since a server that sends its headers and then goes
-// silent produces no progress to look at (Wine's download waits on such a server for minutes,
-// and no message reaches the calling thread meanwhile, so a thread timer never fires there).
+// Watches one download: OnProgress sees the bytes as they arrive, and a timer of the system's
+// timer queue looks at the clock while nothing arrives at all, since a server that sends its
+// headers and then goes silent produces no progress to look at (Wine's download waits on such a
+// server for minutes, and no message reaches the calling thread meanwhile, so a thread timer of
+// the window kind never fires there).
 class BoundedDownload final : public IBindStatusCallback {
 public:
     BoundedDownload(DWORD startTick, uint32_t deadlineMs)
@@ -82,17 +83,15 @@ public:
         LeaveCriticalSection(&lock_);
     }
 
-    // Runs until `done` is set; ends a download that has outlived the deadline.
-    void Watch(HANDLE done) {
-        while (WaitForSingleObject(done, DownloadWatchMs) == WAIT_TIMEOUT) {
-            EnterCriticalSection(&lock_);
-            if (binding_ && (gaveUp_ || OverBound(0)))
-                binding_->Abort();
-            LeaveCriticalSection(&lock_);
-        }
+    // Ends a download that has outlived the deadline, or that was given up but goes on.
+    void Look() {
+        EnterCriticalSection(&lock_);
+        if (binding_ && (gaveUp_ || OverBound(0)))
+            binding_->Abort();
+        LeaveCriticalSection(&lock_);
     }
 
-    CRITICAL_SECTION lock_;  // binding_ between the download's thread and the watchdog
+    CRITICAL_SECTION lock_;  // binding_ between the download's thread and the timer
 
     bool Complete() const { return !gaveUp_ && DownloadComplete(progress_); }
 
@@ -108,36 +107,28 @@ private:
     DWORD startTick_;
     uint32_t deadlineMs_;
     IBinding* binding_ = nullptr;
-    std::atomic<bool> gaveUp_{false};  // set by the download's thread and by the watchdog
+    std::atomic<bool> gaveUp_{false};  // set by the download's thread and by the timer
     DownloadProgress progress_{};
 };
 
-struct Watchdog {
-    BoundedDownload* download;
-    HANDLE done;
-};
-
-DWORD WINAPI RunWatchdog(void* argument) {
-    const Watchdog* dog = static_cast<const Watchdog*>(argument);
-    dog->download->Watch(dog->done);
-    return 0;
+// Looks at a download once a second from the system's timer thread, one thread for the whole
+// process: a thread of its own for every download cost as much as the rest of a quiet cycle.
+void CALLBACK LookAtDownload(void* download, BOOLEAN) {
+    static_cast<BoundedDownload*>(download)->Look();
 }
 
 }  // namespace
 
 bool DownloadToFile(const char* address, const char* path, uint32_t deadlineMs) {
     BoundedDownload watch(GetTickCount(), deadlineMs);
-    Watchdog dog = {&watch, CreateEventA(nullptr, TRUE, FALSE, nullptr)};
-    HANDLE watcher = dog.done ? CreateThread(nullptr, 0, RunWatchdog, &dog, 0, nullptr) : nullptr;
+    HANDLE timer = nullptr;
+    if (!CreateTimerQueueTimer(&timer, nullptr, LookAtDownload, &watch, DownloadWatchMs,
+                               DownloadWatchMs, WT_EXECUTEDEFAULT))
+        timer = nullptr;  // the progress reports still bound the download, if not a silent one
     const HRESULT result = URLDownloadToFileA(nullptr, address, path, 0, &watch);
-    if (dog.done)
-        SetEvent(dog.done);
-    if (watcher) {
-        WaitForSingleObject(watcher, INFINITE);
-        CloseHandle(watcher);
-    }
-    if (dog.done)
-        CloseHandle(dog.done);
+    // Waits for a look in progress: the download's record lives on this stack.
+    if (timer)
+        DeleteTimerQueueTimer(nullptr, timer, INVALID_HANDLE_VALUE);
     watch.StopWatching();
     return SUCCEEDED(result) && watch.Complete();
 }
