@@ -4,6 +4,7 @@
 
 #include "BenchTimer.h"
 #include "app/Scanner.h"
+#include "toolkit/text/Scratch.h"
 #include "toolkit/system/Heap.h"
 
 static const char UsersMarker[] =
