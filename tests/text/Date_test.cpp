@@ -6,23 +6,19 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
-#include <string>
 
 #include "toolkit/system/Heap.h"
 #include "toolkit/text/Scratch.h"
-#include "toolkit/text/StrVar.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #endif
 
 constexpr int32_t Morning = 1292490303;  // 2010-12-16 09:05:03
-static const bool heapReady = PrivateHeapCreate();  // DateFormat copies its mask there
 
 TEST(DateFormat, RendersTokensCaseInsensitively) {
-    ASSERT_TRUE(heapReady);
+    ASSERT_TRUE(PrivateHeapCreate());  // the mask is copied there
     ScratchInit();
     const char* cases[][2] = {
         {"%hh:%ii:%ss", "09:05:03"},        {"%HH:%Ii:%sS", "09:05:03"},
