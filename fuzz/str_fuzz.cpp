@@ -1,20 +1,19 @@
-// The string operations against std::string, with arguments taken both from outside the scratch
-// area and from inside it (where the operation's own reservation may move them).
+// The string operations against std::string, with arguments absent, stored outside the scratch
+// area, or built inside it (where the operation's own reservation may move them).
+#include <algorithm>
 #include <string>
 
 #include "fuzz/FuzzInput.h"
 #include "toolkit/system/Heap.h"
 #include "toolkit/text/Scratch.h"
-#include "toolkit/text/StrVar.h"
 #include "toolkit/text/Str.h"
+#include "toolkit/text/StrVar.h"
 
-namespace {
-std::string Removed(const std::string& text, const std::string& needle) {
-    if (needle.empty())
-        return text;
+// Every occurrence, leftmost first, without overlap and without looking at the result again.
+static std::string Removed(const std::string& text, const std::string& needle) {
     std::string out;
     for (size_t i = 0; i < text.size();) {
-        if (text.compare(i, needle.size(), needle) == 0)
+        if (!needle.empty() && text.compare(i, needle.size(), needle) == 0)
             i += needle.size();
         else
             out.push_back(text[i++]);
@@ -22,106 +21,54 @@ std::string Removed(const std::string& text, const std::string& needle) {
     return out;
 }
 
-int32_t Counted(const std::string& text, const std::string& needle) {
-    if (needle.empty())
-        return 0;
-    int32_t n = 0;
-    for (size_t i = text.find(needle); i != std::string::npos; i = text.find(needle, i + needle.size()))
-        ++n;
-    return n;
-}
-
-int32_t Found(const std::string& text, const std::string& needle, int32_t start) {
-    if (text.empty() || needle.empty())
-        return 0;
-    if (start < 1)
-        start = 1;
-    if (start > static_cast<int32_t>(text.size()))
-        return 0;
-    const size_t at = text.find(needle, static_cast<size_t>(start - 1));
-    return at == std::string::npos ? 0 : static_cast<int32_t>(at) + 1;
-}
-
-std::string Clamped(const std::string& text, int32_t n, bool left) {
-    const int32_t length = static_cast<int32_t>(text.size());
-    if (n < 0)
-        n = 0;
-    if (n > length)
-        n = length;
-    return left ? text.substr(0, static_cast<size_t>(n)) : text.substr(static_cast<size_t>(length - n));
-}
-
-// Puts a text into the area as an inner expression's result would lie there, then lets the
-// operation run at the area's end, after the argument: the operation's reservation may move it.
-struct InArea {
-    int32_t pos;
-    explicit InArea(const std::string& text) : pos(ScratchEnd()) { StrAppend(text.c_str()); }
-    const char* Pass() { return ScratchPass(pos); }
-};
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    PrivateHeapCreate();
-    ScratchInit();
-    return 0;
-}
+// The area makes itself on first use; the heap takes the copies the operations keep aside.
+static const bool heapReady = PrivateHeapCreate();
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FuzzInput in(data, size);
-    const int32_t mode = in.Int();
+    FUZZ_CHECK(heapReady);
+    FuzzInput in{data, size, 0};
+    const int32_t mode = in.Int();  // bits 0 and 1: text, needle in the area; 2 and 3: absent
     const int32_t n = in.Int();
-    const std::string text = in.Text();
-    const std::string needle = in.Text();
-    const bool textInArea = mode & 1;
-    const bool needleInArea = mode & 2;
+    std::string arg[2] = {in.Text(), in.Text()};
     const int32_t base = ScratchEnd();
-
-    InArea t(textInArea ? text : std::string());
-    const char* textArg = textInArea ? t.Pass() : text.c_str();
-    InArea u(needleInArea ? needle : std::string());
-    const char* needleArg = needleInArea ? u.Pass() : needle.c_str();
-    if (textInArea)
-        textArg = ScratchPointerAt(t.pos + 1);  // the needle's append may have moved the area
-
-    FUZZ_CHECK(StrLen(textArg) == static_cast<int32_t>(text.size()));
-    FUZZ_CHECK(StrFind(textArg, needleArg, n) == Found(text, needle, n));
-    const int32_t count = StrCount(textArg, needleArg);
-    FUZZ_CHECK(count == Counted(text, needle));
-    FUZZ_CHECK(static_cast<int64_t>(count) * static_cast<int64_t>(needle.size()) <=
-               static_cast<int64_t>(text.size()));
-    FUZZ_CHECK(StrEqual(textArg, needleArg) == (text == needle));
-
-    // Each producing call runs at the current end and may move the area: arguments that lie in
-    // the area are handed over again by offset afterwards.
-    const int32_t textOffset = ScratchOffsetOf(textArg);
-    const int32_t needleOffset = ScratchOffsetOf(needleArg);
-    auto again = [&](const char*& p, int32_t offset) {
-        if (offset)
-            p = ScratchPointerAt(offset);
+    int32_t offset[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        if (mode >> (i + 2) & 1) {
+            arg[i].clear();
+        } else if (mode >> i & 1) {
+            offset[i] = ScratchEnd() + 1;
+            StrAppend(arg[i].c_str());
+            ScratchPass(offset[i] - 1);
+        }
+    }
+    // Where an argument lies now: asked again for every call, as a caller holding offsets does.
+    auto at = [&](int i) -> const char* {
+        return mode >> (i + 2) & 1 ? nullptr : offset[i] ? ScratchPointerAt(offset[i]) : &arg[i][0];
     };
-    int32_t pos = ScratchEnd();
-    std::string got = StrRemove(textArg, needleArg, pos);
-    FUZZ_CHECK(got == Removed(text, needle));
-    FUZZ_CHECK(got.size() <= text.size());
-    FUZZ_CHECK(ScratchEnd() == pos + static_cast<int32_t>(got.size()));
-    ScratchRewind(pos);
-    again(textArg, textOffset);
-    again(needleArg, needleOffset);
+    const std::string& text = arg[0];
+    const std::string& needle = arg[1];
+    const std::string removed = Removed(text, needle);
+    const size_t from = n < 1 ? 0 : static_cast<size_t>(n) - 1;  // a start below 1 means 1
+    const size_t npos = std::string::npos;
+    const size_t found = needle.empty() || from >= text.size() ? npos : text.find(needle, from);
+    const size_t k = n < 0 ? 0 : std::min(static_cast<size_t>(n), text.size());
+    const size_t count = needle.empty() ? 0 : (text.size() - removed.size()) / needle.size();
 
-    pos = ScratchEnd();
-    got = StrLeft(textArg, n, pos);
-    FUZZ_CHECK(got == Clamped(text, n, true));
-    ScratchRewind(pos);
-    again(textArg, textOffset);
-    got = StrRight(textArg, n, pos);
-    FUZZ_CHECK(got == Clamped(text, n, false));
-    ScratchRewind(pos);
+    FUZZ_CHECK(StrLen(at(0)) == static_cast<int32_t>(text.size()));
+    FUZZ_CHECK(StrFind(at(0), at(1), n) == (found == npos ? 0 : static_cast<int32_t>(found) + 1));
+    FUZZ_CHECK(StrCount(at(0), at(1)) == static_cast<int32_t>(count));
+    FUZZ_CHECK(StrEqual(at(0), at(1)) == (text == needle));
+    const int32_t pos = ScratchEnd();
+    FUZZ_CHECK(StrRemove(at(0), at(1), pos) == removed);
+    FUZZ_CHECK(ScratchEnd() == pos + static_cast<int32_t>(removed.size()));
+    FUZZ_CHECK(StrLeft(at(0), n, pos) == text.substr(0, k));
+    FUZZ_CHECK(StrRight(at(0), n, pos) == text.substr(text.size() - k));
 
-    const int64_t wide = static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(in.Int())) << 32) |
-                                              static_cast<uint32_t>(n));
-    FUZZ_CHECK(std::string(StrFromInt(wide, pos)) == std::to_string(wide));
-    ScratchRewind(pos);
-    FUZZ_CHECK(std::string(StrFromInt(n, pos)) == std::to_string(n));
+    const uint64_t high = static_cast<uint32_t>(in.Int());
+    const int64_t wide = static_cast<int64_t>(high << 32 | static_cast<uint32_t>(n));
+    FUZZ_CHECK(StrFromInt(wide, pos) == std::to_string(wide));
+    FUZZ_CHECK(ScratchEnd() == pos + static_cast<int32_t>(std::to_string(wide).size()));
+    FUZZ_CHECK(StrFromInt(n, pos) == std::to_string(n));
     ScratchRewind(base);
     return 0;
 }

@@ -9,68 +9,34 @@
 #include "toolkit/text/Date.h"
 #include "toolkit/text/Scratch.h"
 
-namespace {
-class PollTexts : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(PrivateHeapCreate());  // date formatting copies its mask there
-        ScratchInit();
-    }
-    // The text an operation built at pos, read only after the operation has ended.
-    static std::string Built(int32_t pos) {
-        return std::string(ScratchPointerAt(pos + 1), static_cast<size_t>(ScratchEnd() - pos));
-    }
-};
-}  // namespace
-
-struct ToneCase { int32_t last; int32_t count; int32_t want; };
 TEST(PollToneFor, RisesForMoreUsersFallsForFewerSilentForSame) {
-    const ToneCase cases[] = {
-        {0, 1, ToneMoreUsers},      // the first users line always sounds the high tone
-        {2, 3, ToneMoreUsers},
-        {3, 2, ToneFewerUsers},
-        {3, 3, 0},
-        {0, 0, 0},
-        {INT32_MAX, INT32_MIN, ToneFewerUsers},  // compared, never subtracted
-    };
-    for (const ToneCase& c : cases)
-        EXPECT_EQ(PollToneFor(c.last, c.count), c.want) << c.last << " -> " << c.count;
+    EXPECT_EQ(PollToneFor(0, 1), ToneMoreUsers);  // the first users line always sounds high
+    EXPECT_EQ(PollToneFor(3, 2), ToneFewerUsers);
+    EXPECT_EQ(PollToneFor(3, 3), 0);
+    EXPECT_EQ(PollToneFor(INT32_MAX, INT32_MIN), ToneFewerUsers);  // compared, never subtracted
 }
 
-struct AlertCase { const char* last; const char* total; bool want; };
 TEST(PollTotalAlerts, OnlyAChangeAfterANonEmptyTotalAlerts) {
-    const AlertCase cases[] = {
-        {nullptr, "120", false},  // the first total only sets the baseline
-        {"", "120", false},       // after a total that became empty, nothing alerts
-        {"120", "120", false},
-        {"120", "121", true},
-        {"120", "", true},        // losing the bold run is a change too
-        {"120", nullptr, true},
-        {"120", "1200", true},    // compared as text, byte for byte
-        {"120", " 120", true},
-    };
-    for (const AlertCase& c : cases)
-        EXPECT_EQ(PollTotalAlerts(c.last, c.total), c.want)
-            << (c.last ? c.last : "(null)") << " -> " << (c.total ? c.total : "(null)");
+    EXPECT_FALSE(PollTotalAlerts(nullptr, "120"));  // the first total only sets the baseline
+    EXPECT_FALSE(PollTotalAlerts("", "120"));       // after a total that became empty: nothing
+    EXPECT_FALSE(PollTotalAlerts("120", "120"));
+    EXPECT_TRUE(PollTotalAlerts("120", "121"));
+    EXPECT_TRUE(PollTotalAlerts("120", nullptr));   // losing the bold run is a change too
 }
 
-TEST_F(PollTexts, StampShowsTheTimeOfDay) {
-    const int32_t pos = ScratchEnd();
-    PollStampText(DateMake(2024, 3, 9, 7, 5, 42), pos);
-    EXPECT_EQ(Built(pos), std::string(StampPrefix) + "07:05:42");
-    ScratchRewind(pos);
-}
-
-// A text built after others in the area, long enough to move it, still reads whole, and so
-// does the earlier one.
-TEST_F(PollTexts, BuildsAfterEarlierResultsWhileTheAreaGrows) {
+// Each text is built after the earlier ones, the last long enough to move the area: each reads
+// whole through the pointer it returned, and the earlier ones through their offsets.
+TEST(PollTexts, BuildAfterEarlierResultsWhileTheAreaGrows) {
+    ASSERT_TRUE(PrivateHeapCreate());  // date formatting copies its mask there
+    ScratchInit();
     const std::string total(40000, '7');
-    const int32_t first = ScratchEnd();
-    PollCounterText(3, first);
-    ScratchPass(first);
-    const int32_t second = ScratchEnd();
-    PollTotalText(total.c_str(), second);
-    EXPECT_EQ(Built(second), std::string(TotalPrefix) + total);
-    EXPECT_EQ(std::string(ScratchPointerAt(first + 1)), std::string(NewPrefix) + "3");
-    ScratchRewind(first);
+    const std::string counter = std::string(NewPrefix) + "3";
+    const std::string stamp = std::string(StampPrefix) + "07:05:42";
+    EXPECT_EQ(PollCounterText(3, 0), counter);
+    EXPECT_EQ(PollStampText(DateMake(2024, 3, 9, 7, 5, 42), ScratchEnd() + 1), stamp);
+    const int32_t last = ScratchEnd() + 1;
+    EXPECT_EQ(PollTotalText(total.c_str(), last), std::string(TotalPrefix) + total);
+    EXPECT_EQ(ScratchEnd(), last + static_cast<int32_t>(sizeof TotalPrefix - 1 + total.size()));
+    EXPECT_EQ(ScratchPointerAt(1), counter);
+    EXPECT_EQ(ScratchPointerAt(static_cast<int32_t>(counter.size()) + 2), stamp);
 }

@@ -7,186 +7,114 @@
 #include "toolkit/system/Heap.h"
 
 namespace {
-
 struct Record {
     int32_t handle;  // nonzero while the object exists
     int32_t data;
 };
 
-// The release operation only knows a number, so the table under test lives here.
-ObjectTable* table;
-std::vector<int32_t> released;  // numbers the release operation was called with
-std::vector<int32_t> freed;     // those that named an object
+ObjectTable* table;          // the release operation only knows a number
+std::vector<int32_t> freed;  // numbers the release operation found an object under
+// Tables live as long as the program and have no destroy: here they stay reachable.
+ObjectTable* tables[8];
+int tableCount;
 
 void Release(int32_t number) {
-    released.push_back(number);
     if (ObjectTableGet(table, number)) {
         freed.push_back(number);
         ObjectTableRemove(table, number);
     }
 }
 
+void Fresh() {
+    ASSERT_TRUE(PrivateHeapCreate());
+    tables[tableCount++] = table = ObjectTableCreate(sizeof(Record), 16, Release);
+    freed.clear();
+}
+
+// The number the object was made under, or -100 when the claim was refused.
 int32_t Make(int32_t number, int32_t data = 1) {
-    int32_t chosen = 0;
-    auto* record = static_cast<Record*>(ObjectTableClaim(table, number, &chosen));
-    if (!record)
-        return -100;
-    *record = {1, data};
+    int32_t chosen = -100;
+    if (auto* record = static_cast<Record*>(ObjectTableClaim(table, number, &chosen)))
+        *record = {1, data};
     return chosen;
 }
 
-std::vector<int32_t> Iterate() {
-    std::vector<int32_t> numbers;
-    int32_t number = 0;
-    ObjectTableFirst(table);
-    while (ObjectTableNext(table, &number))
-        numbers.push_back(number);
-    return numbers;
+int32_t DataOf(int32_t number) {
+    auto* record = static_cast<Record*>(ObjectTableGet(table, number));
+    return record ? record->data : 0;
 }
-
-class ObjectTableTest : public testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(PrivateHeapCreate());
-        table = ObjectTableCreate(sizeof(Record), 16, Release);
-        ASSERT_NE(table, nullptr);
-        released.clear();
-        freed.clear();
-    }
-    // Tables live as long as the program and have no destroy; the sanitizer wants these back.
-    void TearDown() override {
-        while (table->automatic)
-            ListRemove(&table->automatic, table->automatic + 1);
-        PrivateFree(table->slots);
-        PrivateFree(table);
-    }
-};
-
 }  // namespace
 
-TEST_F(ObjectTableTest, GrowsToNumberPlusStepKeepingObjects) {
-    for (int32_t n = 0; n < 16; ++n)
-        Make(n, n + 100);
-    Make(20);
+// A claim beyond the slots grows the table to the number plus a step, keeping what is there.
+// Claiming a number releases what is there first and hands back zeros, even where making an
+// object failed half-way (no handle: the slot is still free).
+TEST(ObjectTable, GrowsKeepingObjectsAndClaimsStartFromZeros) {
+    Fresh();
+    Make(5, 105);
+    static_cast<Record*>(ObjectTableClaim(table, 20))->data = 1234;
     EXPECT_EQ(table->slotCount, 36);
-    for (int32_t n = 0; n < 36; ++n) {
-        auto* record = static_cast<Record*>(ObjectTableGet(table, n));
-        ASSERT_EQ(record != nullptr, n < 16 || n == 20) << n;
-        EXPECT_EQ(record ? record->data : 0, n < 16 ? n + 100 : n == 20 ? 1 : 0) << n;
-    }
-}
-
-TEST_F(ObjectTableTest, ClaimReleasesFirstAndHandsBackZeros) {
-    Make(5, 7);
-    auto* halfMade = static_cast<Record*>(ObjectTableClaim(table, 6));
-    halfMade->data = 1234;  // making failed before the handle was stored: the slot is free
-    EXPECT_EQ(ObjectTableGet(table, 6), nullptr);
-    released.clear();
-    for (int32_t n : {5, 6}) {
+    for (int32_t n = 0; n < 40; ++n)
+        EXPECT_EQ(DataOf(n), n == 5 ? 105 : 0) << n;
+    for (int32_t n : {5, 20}) {
         auto* record = static_cast<Record*>(ObjectTableClaim(table, n));
-        ASSERT_NE(record, nullptr);
-        EXPECT_EQ(record->handle, 0) << n;
-        EXPECT_EQ(record->data, 0) << n;
+        EXPECT_TRUE(record->handle == 0 && record->data == 0) << n;
     }
-    EXPECT_EQ(released, (std::vector<int32_t>{5, 6}));  // a free number is offered too
     EXPECT_EQ(freed, std::vector<int32_t>{5});
 }
 
-TEST_F(ObjectTableTest, ForeignNumbersFindNothingAndAreRefused) {
-    Make(0);
+// Chosen numbers never fall among slot indexes and stay distinct when the counter wraps; numbers
+// that name nothing find nothing, and those no object may have are refused.
+TEST(ObjectTable, ChosenAndForeignNumbers) {
+    Fresh();
+    const int32_t first = Make(AutoNumber, 50);
     const int32_t stale = Make(AutoNumber);
     ObjectTableRemove(table, stale);
-    for (int32_t n : {40, 16, -1, -5, INT32_MIN, INT32_MAX, AutoNumberBase + 7, stale}) {
+    for (int32_t n : {16, -1, -5, INT32_MIN, AutoNumberBase + 7, stale})
         EXPECT_EQ(ObjectTableGet(table, n), nullptr) << n;
-        ObjectTableRemove(table, n);
-    }
-    for (int32_t n : {-2, INT32_MIN, AutoNumberBase, INT32_MAX}) {
-        int32_t chosen = 77;
-        EXPECT_EQ(ObjectTableClaim(table, n, &chosen), nullptr) << n;
-        EXPECT_EQ(chosen, 77) << n;
-    }
-    EXPECT_EQ(table->slotCount, 16);
-    EXPECT_NE(ObjectTableGet(table, 0), nullptr);
-}
-
-TEST_F(ObjectTableTest, AutomaticNumbersStayDistinctAcrossTheWrap) {
-    Make(100);
-    const int32_t first = Make(AutoNumber, 50);
-    const int32_t second = Make(AutoNumber, 51);
-    EXPECT_GE(first, table->slotCount);
-    EXPECT_NE(first, second);
-    EXPECT_EQ(static_cast<Record*>(ObjectTableGet(table, second))->data, 51);
     table->nextAutoNumber = INT32_MAX - AutoNumberBase;
     EXPECT_EQ(Make(AutoNumber), INT32_MAX);
-    const int32_t wrapped = Make(AutoNumber);  // the counter restarts but skips live numbers
-    EXPECT_NE(wrapped, first);
-    EXPECT_NE(wrapped, second);
-    EXPECT_GE(wrapped, AutoNumberBase);
-}
-
-TEST_F(ObjectTableTest, IteratesInOrderAndReleasesEveryObjectOnce) {
-    Make(3);
-    const int32_t older = Make(AutoNumber);
-    Make(0);
-    const int32_t newer = Make(AutoNumber);
-    Make(7);
-    const std::vector<int32_t> order = {0, 3, 7, older, newer};
-    EXPECT_EQ(Iterate(), order);
-    ObjectTableReleaseAll(table);
-    EXPECT_EQ(freed, order);
-    EXPECT_EQ(Iterate(), std::vector<int32_t>{});
-}
-
-TEST_F(ObjectTableTest, IterationSurvivesRemovingTheNextRecord) {
-    const int32_t a = Make(AutoNumber);
-    const int32_t b = Make(AutoNumber);
-    const int32_t c = Make(AutoNumber);
-    std::vector<int32_t> seen;
-    int32_t number = 0;
-    ObjectTableFirst(table);
-    while (ObjectTableNext(table, &number)) {
-        seen.push_back(number);
-        if (number == a)
-            ObjectTableRemove(table, b);
-    }
-    EXPECT_EQ(seen, (std::vector<int32_t>{a, c}));
-}
-
+    EXPECT_EQ(Make(AutoNumber), stale);  // the counter restarts but skips live numbers
+    EXPECT_EQ(DataOf(first), 50);
+    for (int32_t n : {-2, INT32_MIN, AutoNumberBase, INT32_MAX - 1})
+        EXPECT_EQ(Make(n), -100) << n;  // the chosen number is left alone too
+    EXPECT_EQ(table->slotCount, 16);
 #ifndef _WIN32
-// Only the stand-in heap keeps the table alive across a destroy, to meet refused memory.
-TEST_F(ObjectTableTest, RefusedMemoryGivesNull) {
+    // Only the stand-in heap keeps the table alive across a destroy, to meet refused memory.
     PrivateHeapDestroy();
-    EXPECT_EQ(ObjectTableClaim(table, 50), nullptr);
-    EXPECT_EQ(ObjectTableClaim(table, AutoNumber), nullptr);
+    EXPECT_EQ(Make(50) + Make(AutoNumber), -200);
     EXPECT_EQ(ObjectTableCreate(sizeof(Record), 16, Release), nullptr);
     ASSERT_TRUE(PrivateHeapCreate());
     EXPECT_EQ(table->slotCount, 16);
-    EXPECT_EQ(table->automatic, nullptr);
-}
 #endif
+}
 
-TEST(List, RemovalKeepsBothDirectionsLinked) {
-    ASSERT_TRUE(PrivateHeapCreate());
-    for (int victim = 0; victim < 3; ++victim) {  // first, middle, last
-        ListNode* list = nullptr;
-        std::vector<void*> payloads;  // newest first, as the list runs
-        for (int i = 0; i < 3; ++i)
-            payloads.insert(payloads.begin(), ListInsert(&list, 8));
-        void* gone = payloads[victim];
-        ListRemove(&list, gone);
-        ListRemove(&list, gone);  // a second removal must not free twice
-        payloads.erase(payloads.begin() + victim);
-        EXPECT_EQ(ListContains(list, gone), nullptr);
-        std::vector<void*> forward, backward;
-        ListNode* last = nullptr;
-        for (ListNode* node = list; node; last = node, node = node->next)
-            forward.push_back(node + 1);
-        for (ListNode* node = last; node; node = node->previous)
-            backward.insert(backward.begin(), node + 1);
-        EXPECT_EQ(forward, payloads) << victim;
-        EXPECT_EQ(backward, payloads) << victim;
-        for (void* p : payloads)
-            ListRemove(&list, p);
-        EXPECT_EQ(list, nullptr);
+// Slots in order, then chosen numbers oldest first. Removing the newest, the oldest, and the one
+// an iteration would visit next keeps the chosen records' list linked both ways (look-ups walk it
+// newest first, iteration oldest first), and releasing all frees every object once.
+TEST(ObjectTable, IteratesInOrderAndReleasesEveryObjectOnce) {
+    Fresh();
+    std::vector<int32_t> chosen;
+    for (int i = 0; i < 6; ++i)
+        chosen.push_back(Make(AutoNumber, i));
+    Make(3);
+    Make(0);
+    ObjectTableRemove(table, chosen[5]);
+    ObjectTableRemove(table, chosen[0]);
+    std::vector<int32_t> seen;
+    int32_t number = 0;
+    for (ObjectTableFirst(table); ObjectTableNext(table, &number);) {
+        seen.push_back(number);
+        if (number == chosen[1])
+            ObjectTableRemove(table, chosen[2]);
     }
+    const std::vector<int32_t> left = {0, 3, chosen[1], chosen[3], chosen[4]};
+    EXPECT_EQ(seen, left);
+    EXPECT_EQ(DataOf(chosen[1]) + DataOf(chosen[4]), 5);
+    ObjectTableReleaseAll(table);
+    EXPECT_EQ(freed, left);
+    // Lists hold threads and brushes as well: a second removal must not free twice.
+    ListNode* list = nullptr;
+    void* payload = ListInsert(&list, 8);
+    ListRemove(&list, payload);
+    ListRemove(&list, payload);
 }

@@ -2,41 +2,27 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
-struct QuoteCase { const char* target; const char* want; };
 TEST(RunCommandLineBuild, QuotesUnlessAlreadyQuoted) {
-    const QuoteCase cases[] = {
+    const char* cases[][2] = {
         {"C:\\Program Files\\app.exe", "\"C:\\Program Files\\app.exe\""},
-        {"http://127.0.0.1:8611/", "\"http://127.0.0.1:8611/\""},
         {"\"C:\\app.exe\" -x", "\"C:\\app.exe\" -x"},  // the caller's quoting is kept
-        {"\"", "\""},
-        {"", "\"\""},
-        {nullptr, "\"\""},
+        {"\"", "\""}, {"", "\"\""}, {nullptr, "\"\""},
     };
-    for (const QuoteCase& c : cases) {
-        // Exactly the advertised size, so a sanitizer catches a write past it.
-        std::vector<char> out(RunCommandLineSize(c.target));
-        RunCommandLineBuild(c.target, out.data());
-        EXPECT_EQ(std::string(out.data()), c.want) << (c.target ? c.target : "(null)");
+    for (const auto& c : cases) {
+        std::vector<char> out(RunCommandLineSize(c[0]));  // a sanitizer sees a write past it
+        RunCommandLineBuild(c[0], out.data());
+        EXPECT_STREQ(out.data(), c[1]) << (c[0] ? c[0] : "(null)");
     }
 }
 
-struct FolderCase { const char* target; int32_t want; };
+// A backslash in first place gives no folder; any later one counts, even the second of "\\".
 TEST(RunWorkingDirectoryLength, EndsAtTheLastBackslashAfterTheFirstByte) {
-    const FolderCase cases[] = {
-        {"C:\\docs\\notes.txt", 8},  // "C:\docs\"
-        {"C:\\notes.txt", 3},
-        {"C:\\a\\b\\", 7},
-        {"\\notes.txt", 0},          // a backslash in first place gives no folder
-        {"\\\\server", 2},        // any later backslash counts, even the second of "\\"
-        {"\\\\server\\share\\x.txt", 15},
-        {"notes.txt", 0},
-        {"http://host/path/", 0},
-        {"", 0},
-        {nullptr, 0},
+    const struct { const char* target; int32_t want; } cases[] = {
+        {"C:\\docs\\notes.txt", 8}, {"C:\\a\\b\\", 7}, {"\\notes.txt", 0}, {"\\\\server", 2},
+        {"\\\\server\\share\\x.txt", 15}, {"http://host/path/", 0}, {nullptr, 0},
     };
-    for (const FolderCase& c : cases)
+    for (const auto& c : cases)
         EXPECT_EQ(RunWorkingDirectoryLength(c.target), c.want) << (c.target ? c.target : "(null)");
 }
