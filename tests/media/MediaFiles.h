@@ -8,7 +8,7 @@
 using Bytes = std::vector<uint8_t>;
 
 inline void Put(Bytes& b, size_t at, uint32_t v, int bytes = 4) {
-    for (int i = 0; i < bytes; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    for (int i = 0; i < bytes; ++i) b.at(at + i) = static_cast<uint8_t>(v >> (8 * i));
 }
 inline void Add(Bytes& b, uint32_t v, int bytes = 4) {
     b.resize(b.size() + bytes);
