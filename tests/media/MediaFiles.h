@@ -1,124 +1,63 @@
 #pragma once
-// Builders for the small BMP, ICO and RIFF/WAVE files the media tests decode.
+// Builders for the small BMP and ICO files the media tests decode.
 #include <cstdint>
-#include <string>
+#include <cstdlib>
 #include <utility>
 #include <vector>
 
 using Bytes = std::vector<uint8_t>;
 
-inline void Put16(Bytes& b, size_t at, uint32_t v) {
-    b[at] = v & 0xFF;
-    b[at + 1] = (v >> 8) & 0xFF;
+inline void Put(Bytes& b, size_t at, uint32_t v, int bytes = 4) {
+    for (int i = 0; i < bytes; ++i) b.at(at + i) = static_cast<uint8_t>(v >> (8 * i));
 }
-inline void Put32(Bytes& b, size_t at, uint32_t v) {
-    Put16(b, at, v);
-    Put16(b, at + 2, v >> 16);
+inline void Add(Bytes& b, uint32_t v, int bytes = 4) {
+    b.resize(b.size() + bytes);
+    Put(b, b.size() - bytes, v, bytes);
 }
-inline void Append16(Bytes& b, uint32_t v) { b.resize(b.size() + 2); Put16(b, b.size() - 2, v); }
-inline void Append32(Bytes& b, uint32_t v) { b.resize(b.size() + 4); Put32(b, b.size() - 4, v); }
-// Byte by byte: copying four bytes out of a literal upsets GCC 12's overflow warning.
-inline void AppendTag(Bytes& b, const char* tag) {
-    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(tag[i]));
+inline uint32_t Get(const Bytes& b, size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
 }
 
-// BITMAPINFOHEADER, uncompressed, the fields not given 0.
-inline Bytes InfoHeader(int32_t width, int32_t height, uint32_t bits, uint32_t coloursUsed = 0) {
-    Bytes b;
-    Append32(b, 40);
-    Append32(b, static_cast<uint32_t>(width));
-    Append32(b, static_cast<uint32_t>(height));
-    Append16(b, 1);
-    Append16(b, bits);
-    for (uint32_t v : {0u, 0u, 0u, 0u, coloursUsed, 0u}) Append32(b, v);
-    return b;
-}
-
-inline size_t RowStride(int32_t width, uint32_t bits) { return (width * bits + 31) / 32 * 4; }
-
-// Rows padded to four bytes, each pixel `pixel(x, row)` stored little-endian in bits / 8 bytes.
+// An uncompressed BITMAPINFOHEADER declaring `height`, the colour table, and `rows` rows of
+// `pixel(x, row)` in the file's own order, each padded to four bytes.
 template <typename Pixel>
-void AppendRows(Bytes& b, int32_t width, int32_t rows, uint32_t bits, Pixel pixel) {
+void AddBitmap(Bytes& b, int32_t width, int32_t height, int32_t rows, uint32_t bits,
+               const std::vector<uint32_t>& palette, Pixel pixel) {
+    for (uint32_t v : {40u, uint32_t(width), uint32_t(height), 1 | bits << 16, 0u, 0u, 0u, 0u,
+                       uint32_t(palette.size()), 0u})
+        Add(b, v);
+    for (uint32_t c : palette) Add(b, c);
     for (int32_t r = 0; r < rows; ++r) {
-        Bytes row(RowStride(width, bits), 0);
-        for (int32_t x = 0; x < width; ++x)
-            for (uint32_t k = 0; k < bits / 8; ++k)
-                row[x * (bits / 8) + k] = (pixel(x, r) >> (8 * k)) & 0xFF;
+        Bytes row((width * bits + 31) / 32 * 4, 0);
+        for (int32_t x = 0; x < width; ++x) Put(row, x * bits / 8, pixel(x, r), bits / 8);
         b.insert(b.end(), row.begin(), row.end());
     }
 }
 
-// A BMP file of 8, 24 or 32 bits: `palette` holds 4 bytes per entry, `pixel(x, row)` gives a
-// pixel in the file's own row order (row 0 is stored first).
+// A BMP file of 8, 24 or 32 bits; a negative height stores the rows top-down.
 template <typename Pixel>
 Bytes MakeBmp(int32_t width, int32_t height, uint32_t bits, const std::vector<uint32_t>& palette,
               Pixel pixel) {
-    Bytes b(14, 0);
-    b[0] = 'B';
-    b[1] = 'M';
-    const Bytes info = InfoHeader(width, height, bits, static_cast<uint32_t>(palette.size()));
-    b.insert(b.end(), info.begin(), info.end());
-    for (uint32_t c : palette) Append32(b, c);
-    Put32(b, 10, static_cast<uint32_t>(b.size()));
-    AppendRows(b, width, height < 0 ? -height : height, bits, pixel);
-    Put32(b, 2, static_cast<uint32_t>(b.size()));
+    Bytes b = {'B', 'M'};
+    for (size_t v : {size_t(0), size_t(0), 54 + 4 * palette.size()}) Add(b, uint32_t(v));
+    AddBitmap(b, width, height, std::abs(height), bits, palette, pixel);
+    Put(b, 2, uint32_t(b.size()));
     return b;
 }
 
-// An icon image of 8 or 32 bits, every pixel green and opaque (an all-zero mask); the 8-bit one
-// gets its green from palette entry 1.
-inline Bytes MakeIconImage(int32_t size, uint32_t bits) {
-    Bytes b = InfoHeader(size, size * 2, bits);
-    if (bits == 8)
-        for (uint32_t i = 0; i < 256; ++i) Append32(b, i == 1 ? 0x0000FF00 : 0);
-    const uint32_t green = bits == 8 ? 1 : 0xFF00FF00;
-    AppendRows(b, size, size, bits, [green](int32_t, int32_t) { return green; });
-    b.resize(b.size() + RowStride(size, 1) * size, 0);
-    return b;
-}
-
-struct IconEntry {
-    uint8_t width, height;
-    uint16_t bits;
-    Bytes image;
-};
-inline IconEntry Icon(uint8_t size, uint16_t bits) {
-    return {size, size, bits, MakeIconImage(size, bits)};
-}
-
-inline Bytes MakeIco(const std::vector<IconEntry>& entries, uint32_t type = 1) {
-    Bytes b;
-    for (uint32_t v : {0u, type, static_cast<uint32_t>(entries.size())}) Append16(b, v);
-    size_t offset = 6 + 16 * entries.size();
-    for (const IconEntry& e : entries) {
-        for (uint8_t v : {e.width, e.height, uint8_t(0), uint8_t(0)}) b.push_back(v);
-        Append16(b, 1);
-        Append16(b, e.bits);
-        Append32(b, static_cast<uint32_t>(e.image.size()));
-        Append32(b, static_cast<uint32_t>(offset));
-        offset += e.image.size();
+// An ICO file (type 2: a cursor file) of green, opaque square images of 24 or 32 bits, given
+// as (side, bits).
+inline Bytes MakeIco(const std::vector<std::pair<int32_t, uint32_t>>& images, uint32_t type = 1) {
+    Bytes b, data;
+    for (uint32_t v : {0u, type, uint32_t(images.size())}) Add(b, v, 2);
+    for (const auto& i : images) {
+        const size_t at = data.size();
+        AddBitmap(data, i.first, 2 * i.first, i.first, i.second, {}, [](int32_t, int32_t) { return 0xFF00FF00u; });
+        data.resize(data.size() + (i.first + 31) / 32 * 4 * i.first, 0);  // the mask rows
+        Add(b, uint32_t(i.first) * 0x101);  // width, height, no palette
+        Add(b, 1 | i.second << 16);         // planes, bits
+        for (size_t v : {data.size() - at, 6 + 16 * images.size() + at}) Add(b, uint32_t(v));
     }
-    for (const IconEntry& e : entries) b.insert(b.end(), e.image.begin(), e.image.end());
-    return b;
-}
-
-// A RIFF/WAVE file of 8-bit mono PCM with the given chunks between "fmt " and "data".
-inline Bytes MakeWave(const Bytes& samples, uint32_t rate = 22050,
-                      const std::vector<std::pair<std::string, Bytes>>& extra = {}) {
-    Bytes b;
-    AppendTag(b, "RIFF");
-    Append32(b, 0);
-    AppendTag(b, "WAVE");
-    AppendTag(b, "fmt ");
-    // Size 16; PCM, mono; sample and byte rates; 1-byte frames of 8 bits.
-    for (uint32_t v : {16u, 0x00010001u, rate, rate, 0x00080001u}) Append32(b, v);
-    auto chunk = [&b](const char* tag, const Bytes& body) {
-        AppendTag(b, tag);
-        Append32(b, static_cast<uint32_t>(body.size()));
-        b.insert(b.end(), body.begin(), body.end());
-    };
-    for (const auto& c : extra) chunk(c.first.c_str(), c.second);
-    chunk("data", samples);
-    Put32(b, 4, static_cast<uint32_t>(b.size() - 8));
+    b.insert(b.end(), data.begin(), data.end());
     return b;
 }
