@@ -143,7 +143,7 @@ int PrintState(HWND hwnd) {
     const DWORD sentAt = GetTickCount();
     LRESULT ignored = 0;
     bool complete = Send(hwnd, WM_NULL, 0, 0, &ignored);
-    const DWORD answerMs = GetTickCount() - sentAt;
+    const long long answerMs = complete ? GetTickCount() - sentAt : -1;  // -1: no answer
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
     wchar_t title[128] = {};
