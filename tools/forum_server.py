@@ -7,8 +7,9 @@ GET /control   the current state and the request log, as JSON
 POST /control  a JSON object whose keys change the state (see State.update); answers the new state
 
 {"misbehave": MODE} makes the index answer the way a broken or hostile server would (see
-MISBEHAVIOURS); "none" serves the page again. Every such answer ends when the client goes away or
-the server stops.
+MISBEHAVIOURS); "none" serves the page again. {"misbehave_next": [MODE, ...]} gives the next index
+requests their modes one by one, before "misbehave" applies again. Every such answer ends when
+the client goes away or the server stops. {"body_seconds": S} spreads the page's body over S s.
 
 Standard library only. Prints "listening on http://HOST:PORT/" once it accepts connections, so a
 test can start it with --port 0 and read the port it got. SIGTERM and SIGINT stop it promptly,
@@ -17,14 +18,17 @@ also while a deliberately slow answer is waiting.
 import argparse
 import html
 import json
+import os
 import random
 import select
 import signal
 import socket
 import struct
+import subprocess
 import sys
 import threading
 import time
+import urllib.request
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 INDEX_PATH = "/phpBB2/"
@@ -51,6 +55,7 @@ MISBEHAVIOURS = {
     "drop_mid_body": "half the page under a Content-Length for all of it, then a close",
     "redirect_loop": "a 302 to the index itself with a new query each time, without end",
     "bad_bytes": "the page with NUL bytes and 0x98 (unassigned in Windows-1251) in its lines",
+    "hold": "the answer `body` and `status` describe, once `hold` is false",
 }
 HUGE_BYTES = 200 << 20
 STREAM_CHUNK = 64 << 10
@@ -132,6 +137,9 @@ class State:
         self.misbehave = "none"     # one of MISBEHAVIOURS
         self.trickle_rate = 1 << 20  # bytes a second of the endless body
         self.line_bytes = 50 << 20  # the long line's length
+        self.misbehave_next = []    # modes for the next index requests, one each
+        self.body_seconds = 0.0     # the time the page's body takes to send
+        self.hold = False           # True holds answers in the "hold" mode back
         self.requests = []          # one record per index request, in arrival order
         self.in_flight = 0
         self.max_in_flight = 0
@@ -150,6 +158,9 @@ class State:
             "misbehave": lambda v: v in MISBEHAVIOURS,
             "trickle_rate": lambda v: isinstance(v, int) and 1 <= v <= 100 << 20,
             "line_bytes": lambda v: isinstance(v, int) and 0 <= v <= 1 << 30,
+            "misbehave_next": lambda v: isinstance(v, list) and all(m in MISBEHAVIOURS for m in v),
+            "body_seconds": lambda v: isinstance(v, (int, float)) and 0 <= v <= 600,
+            "hold": lambda v: isinstance(v, bool),
             "clear_log": lambda v: v is True,
         }
         for key, value in changes.items():
@@ -175,6 +186,8 @@ class State:
                 "delay": self.delay, "status": self.status, "body": self.body,
                 "auto_post": self.auto_post, "misbehave": self.misbehave,
                 "trickle_rate": self.trickle_rate, "line_bytes": self.line_bytes,
+                "misbehave_next": list(self.misbehave_next), "body_seconds": self.body_seconds,
+                "hold": self.hold,
                 "requests": [dict(r) for r in self.requests],
                 "index_requests": len(self.requests),
                 "in_flight": self.in_flight, "max_in_flight": self.max_in_flight,
@@ -474,14 +487,20 @@ def make_handler(state):
         def log_message(self, fmt, *args):  # the request log is kept in the state instead
             pass
 
-        def send_bytes(self, status, headers, body):
+        def send_bytes(self, status, headers, body, seconds=0):
             self.send_response(status)
             for name, value in headers:
                 self.send_header(name, value)
             self.send_header("Content-Length", str(len(body)))
             self.end_headers()
-            if self.command != "HEAD":
-                self.wfile.write(body)
+            if self.command == "HEAD":
+                return
+            # A slow body goes out in tenths of a second, each piece flushed as it is written.
+            pieces = max(1, int(seconds * 10))
+            for i in range(pieces):
+                if i and state.stopping.wait(seconds / pieces):
+                    return
+                self.wfile.write(body[i * len(body) // pieces:(i + 1) * len(body) // pieces])
 
         def do_HEAD(self):
             self.do_GET()
@@ -522,8 +541,12 @@ def make_handler(state):
             with state.lock:
                 state.in_flight += 1
                 state.max_in_flight = max(state.max_in_flight, state.in_flight)
-                record = {"start": start, "end": None, "misbehave": state.misbehave,
-                          "path": self.path}
+                # A redirect loop's hops go on looping, whatever comes next.
+                if "?hop=" in self.path:
+                    mode = "redirect_loop"
+                else:
+                    mode = state.misbehave_next.pop(0) if state.misbehave_next else state.misbehave
+                record = {"start": start, "end": None, "misbehave": mode, "path": self.path}
                 state.requests.append(record)
                 if state.auto_post and state.total.isdigit():
                     state.total = str(int(state.total) + 1)
@@ -531,8 +554,10 @@ def make_handler(state):
                 snap = state.snapshot()
                 if snap["delay"] > 0:
                     state.stopping.wait(snap["delay"])
-                if snap["misbehave"] != "none":
-                    self.misbehave(snap, start)
+                while mode == "hold" and state.hold and not state.stopping.wait(0.05):
+                    pass
+                if mode not in ("none", "hold"):
+                    self.misbehave(mode, snap, start)
                     return
                 if snap["body"] in ("drop", "reset"):
                     if snap["body"] == "reset":
@@ -548,7 +573,7 @@ def make_handler(state):
                     body = b""
                 else:
                     body = render_index(snap, start).encode(ENCODING)
-                self.send_bytes(snap["status"], PAGE_HEADERS, body)
+                self.send_bytes(snap["status"], PAGE_HEADERS, body, snap["body_seconds"])
             finally:
                 with state.lock:
                     state.in_flight -= 1
@@ -556,10 +581,9 @@ def make_handler(state):
 
         # --- misbehaviours: each ends when the client leaves or the server stops ---
 
-        def misbehave(self, snap, start):
+        def misbehave(self, mode, snap, start):
             self.close_connection = True
             self.connection.settimeout(STREAM_SEND_TIMEOUT)
-            mode = snap["misbehave"]
             try:
                 if mode == "redirect_loop":
                     hop = len(state.requests)
@@ -699,6 +723,36 @@ def demo_loop(state, rnd):
                 elif len(state.users) > 1:
                     state.users.pop(rnd.randrange(1, len(state.users)))
                 next_visit = now + rnd.uniform(12, 18)
+
+
+class Forum:
+    """This server run as a process of its own on `port`, for the story, the soak and the like;
+    `state` holds its settings at the start (as POST /control takes them)."""
+
+    def __init__(self, port, state=None):
+        argv = [sys.executable, os.path.abspath(__file__), "--port", str(port)]
+        self.base = "http://127.0.0.1:%d/" % port
+        self.proc = subprocess.Popen(argv + (["--state", json.dumps(state)] if state else []),
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        ready, _, _ = select.select([self.proc.stdout], [], [], 30)
+        if not (ready and self.proc.stdout.readline().startswith("listening")):
+            self.stop()
+            raise RuntimeError("the forum server did not start on port %d" % port)
+
+    def control(self, **changes):
+        """Applies `changes`, if any; returns the state and the request log."""
+        data = json.dumps(changes).encode() if changes else None
+        with urllib.request.urlopen(self.base + "control", data, timeout=30) as answer:
+            return json.load(answer)
+
+    def stop(self):
+        self.proc.terminate()
+        try:
+            self.proc.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+        self.proc.stdout.close()
 
 
 def main(argv=None):

@@ -17,9 +17,9 @@
 
 #include "app/Poll.h"
 #include "app/Scanner.h"
-#include "tests/e2e/SystemHandles.h"
 #include "app/Shell.h"
 #include "app/Watcher.h"
+#include "bench/watcher/SystemHandles.h"
 #include "toolkit/system/File.h"
 #include "toolkit/system/Heap.h"
 #include "toolkit/Toolkit.h"

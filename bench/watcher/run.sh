@@ -42,22 +42,19 @@ for exe in "$root/build/bench-x86/forumwatch.exe" "$build/forumwatch.exe"; do
 done | sort -u -k2
 
 export WINEPREFIX=$root/build/wineprefix-bench
-tools/wine-prefix >/dev/null
-# A server left from an interrupted run would keep test-session from starting its own.
+# A server left from an interrupted run would keep the session from starting its own.
 /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
 source tools/test-session
-loader=/usr/lib/wine/wine64
-[ "$preset" = windows-x86 ] && loader=/usr/lib/wine/wine
 
 server_pid=
 watcher_pid=
-# Waits only for our own children by id: a bare `wait` would also wait for test-session's X
-# server, which runs until _tk_end_session stops it.
+# Waits only for our own children by id: a bare `wait` would also wait for the session's X
+# server, which runs until wine_session_end stops it.
 stop_all() {
     set +e  # a clean-up step that fails must not skip the ones after it
     [ -n "$watcher_pid" ] && { kill "$watcher_pid"; wait "$watcher_pid"; } 2>/dev/null
     [ -n "$server_pid" ] && { kill "$server_pid"; wait "$server_pid"; } 2>/dev/null
-    _tk_end_session
+    wine_session_end
 }
 trap stop_all EXIT
 
@@ -80,13 +77,13 @@ stop_server() { kill "$server_pid" 2>/dev/null || true; wait "$server_pid" 2>/de
 
 echo "== $quiet_cycles quiet poll cycles back to back ($preset): the forum does not change"
 start_server 0
-"$loader" "$build/bench/watcher/bench_poll.exe" "http://127.0.0.1:$server_port/" "$quiet_cycles" \
+tools/wine-run "$build/bench/watcher/bench_poll.exe" "http://127.0.0.1:$server_port/" "$quiet_cycles" \
     </dev/null 2>/dev/null | grep -E '^(full|download|scan)'
 stop_server
 
 echo "== $cycles alerting poll cycles back to back ($preset): a new post before every poll"
 start_server 0 '{"auto_post": true}'
-"$loader" "$build/bench/watcher/bench_poll.exe" "http://127.0.0.1:$server_port/" "$cycles" \
+tools/wine-run "$build/bench/watcher/bench_poll.exe" "http://127.0.0.1:$server_port/" "$cycles" \
     </dev/null 2>/dev/null
 stop_server
 
@@ -107,10 +104,11 @@ print(json.load(urllib.request.urlopen("http://127.0.0.1:8613/control", timeout=
 
 echo "== idle polling for $idle_seconds s"
 start_server 8613
-"$loader" "$build/bench/watcher/forumwatch_bench.exe" </dev/null >/dev/null 2>&1 &
+tools/wine-run "$build/bench/watcher/forumwatch_bench.exe" </dev/null >/dev/null 2>&1 &
 watcher_pid=$!
 deadline=$(( $(date +%s) + 60 ))
-until "$loader" "$build/tests/e2e/e2e_inspect.exe" state 2>/dev/null </dev/null | grep -q ':..:..'; do
+until tools/wine-run "$build/tests/e2e/e2e_inspect.exe" state 2>/dev/null </dev/null |
+        grep -q ':..:..'; do
     [ "$(date +%s)" -ge "$deadline" ] && { echo "the watcher did not poll within a minute"; exit 1; }
     sleep 0.5
 done
@@ -126,6 +124,7 @@ LC_ALL=C awk -v w="$((w1 - w0))" -v s="$((s1 - s0))" -v hz="$hz" -v t0="$t0" -v 
     printf "watcher process: %.2f s CPU in %.1f s = %.2f%% of one core (%d polls)\n", w / hz, secs, 100 * w / hz / secs, n
     printf "wineserver (shared by every Wine process of the prefix): %.2f s CPU = %.2f%% of one core\n", s / hz, 100 * s / hz / secs
 }'
-"$loader" "$build/tests/e2e/e2e_inspect.exe" close </dev/null >/dev/null 2>&1 || true
+WM_CLOSE=16
+tools/wine-run "$build/tests/e2e/e2e_inspect.exe" post $WM_CLOSE 0 0 </dev/null >/dev/null 2>&1 || true
 wait "$watcher_pid" 2>/dev/null || true
 watcher_pid=

@@ -1,251 +1,209 @@
-// Looks at the running watcher from outside, as a user's tools would: finds its window, reads the
-// controls, pokes the tray callback and the close request, and prints one JSON object per call.
-// Run under the same Wine prefix and server as the watcher. Every cross-process call is bounded,
-// so a hung watcher makes this report "timeout" rather than hang the tests.
+// Looks at running watchers from outside, as a user's tools would, and prints one JSON object per
+// call. Run under the watchers' Wine prefix and server. Every message sent to a watcher is bounded,
+// so a hung watcher shows as "complete": false, never as a hung caller.
 //
-//   inspect_win state [wait_ms]        window, labels 1/3/4, list rows, icon, tray presence
-//   inspect_win tray down|rdown|dblclk|rdblclk|move|up|rup
-//   inspect_win close                  posts WM_CLOSE
-//   inspect_win ping                   how long a sent message takes to come back
-//   inspect_win trayicon HWND          whether the tray still holds icon 7 of that window
+//   inspect_win windows                  every watcher window: hwnd and process id
+//   inspect_win state [HWND]             the whole window at once: how long a sent message took to
+//                                        come back, frame, controls in z-order (the order they
+//                                        were made, the tab order) with their texts and rows,
+//                                        tray icon 7, the foreground window; for a window that is
+//                                        gone, whether its tray icon remains
+//   inspect_win post MSG WPARAM LPARAM [HWND]   a tray click (12501, 7, WM_...), WM_CLOSE
+//   inspect_win send MSG WPARAM LPARAM [HWND]   say LB_SETTOPINDEX or LB_SETCURSEL to the list
+// Without HWND the command goes to the first watcher window found. Numbers may be hex (0x...).
 #include <windows.h>
 #include <shellapi.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
-#include <vector>
 
 namespace {
 
-constexpr UINT TrayCallbackMsg = 12501;
 constexpr UINT TrayIconNumber = 7;
-constexpr UINT SendTimeoutMs = 2000;
-constexpr int LabelIds[] = {1, 3, 4};
 constexpr int ListBoxId = 2;
-constexpr int ExitNotFound = 2;
+constexpr UINT SendTimeoutMs = 2000;
+constexpr int ExitFailed = 2;
 constexpr int ExitBadUsage = 3;
-constexpr int ExitTimeout = 4;
 
 // The watcher's title and class; UTF-16 here, so the lookup does not depend on the code page.
 const wchar_t WatcherTitle[] = L"\u0441\u043b\u0435\u0434\u0438\u043c \u0437\u0430 "
                                L"\u0444\u043e\u0440\u0443\u043c\u043e\u043c";
 const wchar_t WatcherClass[] = L"WindowClass_0";
 
-std::string Utf8(const wchar_t* text, int length) {
-    if (length <= 0)
-        return std::string();
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string out(bytes > 0 ? bytes : 0, '\0');
-    if (bytes > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text, length, &out[0], bytes, nullptr, nullptr);
-    return out;
-}
-
-std::string JsonString(const std::string& utf8) {
+// A JSON string; anything beyond printable ASCII as \u escapes of its UTF-16 units.
+std::string Quoted(const std::wstring& text) {
     std::string out = "\"";
-    for (unsigned char c : utf8) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char esc[8];
-            snprintf(esc, sizeof esc, "\\u%04x", c);
-            out += esc;
-        } else {
-            out += static_cast<char>(c);
-        }
+    for (const wchar_t c : text) {
+        char escaped[8];
+        snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+        out += c < 0x20 || c > 0x7e || c == '"' || c == '\\' ? escaped : std::string(1, char(c));
     }
     return out + "\"";
 }
 
-// A sent message that does not come back in time counts as a hang.
-bool SendBounded(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, DWORD_PTR* result) {
-    return SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG | SMTO_BLOCK,
-                               SendTimeoutMs, result) != 0;
+std::string Num(long long value) { return std::to_string(value); }
+
+std::string Handle(const void* handle) { return Num(reinterpret_cast<intptr_t>(handle)); }
+
+std::string Bits(HWND hwnd, int which) {
+    return Num(static_cast<DWORD>(GetWindowLongW(hwnd, which)));
 }
 
-bool ControlText(HWND control, std::string* out) {
-    DWORD_PTR length = 0;
-    if (!control || !SendBounded(control, WM_GETTEXTLENGTH, 0, 0, &length))
+std::string Pair(LONG a, LONG b) { return "[" + Num(a) + ", " + Num(b) + "]"; }
+
+std::string Rect(const RECT& r) {
+    return "[" + Num(r.left) + ", " + Num(r.top) + ", " + Num(r.right) + ", " + Num(r.bottom) + "]";
+}
+
+// Unicode messages throughout: Wine hands another process's texts and rows over as UTF-16 even
+// when the A function asks.
+bool Send(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    DWORD_PTR answer = 0;
+    const LRESULT sent = SendMessageTimeoutW(hwnd, msg, wParam, lParam,
+                                             SMTO_ABORTIFHUNG | SMTO_BLOCK, SendTimeoutMs, &answer);
+    *result = static_cast<LRESULT>(answer);
+    return sent != 0;
+}
+
+// A text fetched with a length message and a copy message; false when either goes unanswered.
+bool Fetch(HWND hwnd, UINT lengthMsg, UINT copyMsg, WPARAM item, std::string* out) {
+    LRESULT length = 0, copied = 0;
+    if (!Send(hwnd, lengthMsg, item, 0, &length) || length < 0)
         return false;
-    std::vector<wchar_t> buffer(length + 1);
-    DWORD_PTR copied = 0;
-    if (!SendBounded(control, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
-                     &copied))
+    std::wstring text(length + 1, L'\0');
+    const WPARAM size = copyMsg == WM_GETTEXT ? text.size() : item;
+    if (!Send(hwnd, copyMsg, size, reinterpret_cast<LPARAM>(&text[0]), &copied) || copied < 0)
         return false;
-    *out = Utf8(buffer.data(), static_cast<int>(copied));
+    text.resize(copied);
+    *out += Quoted(text);
     return true;
 }
 
-// The W message, because Wine hands another process's list box rows over as UTF-16 even when the
-// A function asks.
-bool ListRows(HWND list, std::vector<std::string>* rows) {
-    DWORD_PTR count = 0;
-    if (!list || !SendBounded(list, LB_GETCOUNT, 0, 0, &count) || count == DWORD_PTR(LB_ERR))
+// Wine refuses WM_GETFONT from another process: the row height tells the list's font.
+bool ListContents(HWND list, std::string* out) {
+    LRESULT count = 0, top = 0, selected = 0, height = 0;
+    if (!Send(list, LB_GETCOUNT, 0, 0, &count) || !Send(list, LB_GETTOPINDEX, 0, 0, &top) ||
+        !Send(list, LB_GETCURSEL, 0, 0, &selected) || !Send(list, LB_GETITEMHEIGHT, 0, 0, &height))
         return false;
-    for (DWORD_PTR i = 0; i < count; i++) {
-        DWORD_PTR length = 0;
-        if (!SendBounded(list, LB_GETTEXTLEN, i, 0, &length) || length == DWORD_PTR(LB_ERR))
+    *out += ", \"top\": " + Num(top) + ", \"selected\": " + Num(selected) +
+            ", \"row_height\": " + Num(height) + ", \"rows\": [";
+    for (LRESULT i = 0; i < count; i++) {
+        *out += i ? ", " : "";
+        if (!Fetch(list, LB_GETTEXTLEN, LB_GETTEXT, i, out))
             return false;
-        std::vector<wchar_t> buffer(length + 1);
-        DWORD_PTR copied = 0;
-        if (!SendBounded(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(buffer.data()), &copied) ||
-            copied == DWORD_PTR(LB_ERR))
-            return false;
-        rows->push_back(Utf8(buffer.data(), static_cast<int>(copied)));
     }
+    *out += "]";
     return true;
 }
 
-// NIM_MODIFY with nothing to change succeeds exactly when the tray knows the icon.
-bool TrayHasIcon(HWND owner) {
-    NOTIFYICONDATAW data;
-    memset(&data, 0, sizeof data);
-    data.cbSize = NOTIFYICONDATAW_V1_SIZE;
-    data.hWnd = owner;
-    data.uID = TrayIconNumber;
-    return Shell_NotifyIconW(NIM_MODIFY, &data) != 0;
+// False when the watcher did not answer in time.
+bool DescribeControl(HWND control, std::string* out) {
+    wchar_t className[64] = {};
+    GetClassNameW(control, className, 64);
+    RECT r;
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+    const int id = GetDlgCtrlID(control);
+    *out += "{\"hwnd\": " + Handle(control) + ", \"id\": " + Num(id) + ", \"class\": " +
+            Quoted(className) + ", \"rect\": " + Rect(r) + ", \"style\": " + Bits(control, GWL_STYLE) +
+            ", \"exstyle\": " + Bits(control, GWL_EXSTYLE) + ", \"text\": ";
+    const size_t at = out->size();
+    const bool complete = Fetch(control, WM_GETTEXTLENGTH, WM_GETTEXT, 0, out) &&
+                          (id != ListBoxId || ListContents(control, out));
+    if (!complete)
+        out->replace(at, std::string::npos, "null");
+    *out += "}";
+    return complete;
 }
 
-HWND FindWatcher(DWORD waitMs) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        HWND hwnd = FindWindowW(WatcherClass, WatcherTitle);
-        if (hwnd || GetTickCount() - start >= waitMs)
-            return hwnd;
-        Sleep(50);
+// The height of a row in the GUI font, as a list box measures it.
+int GuiFontHeight() {
+    HDC dc = GetDC(nullptr);  // a common DC, reset as it is released
+    SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc, &metrics);
+    ReleaseDC(nullptr, dc);
+    return metrics.tmHeight;
+}
+
+int PrintState(HWND hwnd) {
+    // NIM_MODIFY with nothing to change succeeds exactly when the tray knows the icon.
+    NOTIFYICONDATAW icon = {};
+    icon.cbSize = NOTIFYICONDATAW_V1_SIZE;
+    icon.hWnd = hwnd;
+    icon.uID = TrayIconNumber;
+    const std::string tray = Shell_NotifyIconW(NIM_MODIFY, &icon) ? "true" : "false";
+    if (!IsWindow(hwnd)) {
+        printf("{\"found\": false, \"tray\": %s}\n", tray.c_str());
+        return ExitFailed;
     }
-}
-
-std::string HandleText(const void* handle) {
-    char text[32];
-    snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(
-                                            reinterpret_cast<uintptr_t>(handle)));
-    return text;
-}
-
-int PrintState(DWORD waitMs) {
-    HWND hwnd = FindWatcher(waitMs);
-    if (!hwnd) {
-        printf("{\"found\": false}\n");
-        return ExitNotFound;
-    }
+    const DWORD sentAt = GetTickCount();
+    LRESULT ignored = 0;
+    bool complete = Send(hwnd, WM_NULL, 0, 0, &ignored);
+    const long long answerMs = complete ? GetTickCount() - sentAt : -1;  // -1: no answer
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
-    std::string json = "{\"found\": true, \"hwnd\": " + HandleText(hwnd) +
-                       ", \"pid\": " + std::to_string(pid);
-    // Wine keeps the X window of every top-level window in this property; the tests read the
-    // window icon from X, since another process's icon handle cannot be examined here.
-    json += ", \"x11\": " + HandleText(GetPropA(hwnd, "__wine_x11_whole_window"));
-    // Wine answers WM_GETICON from another process with 0, hence the X property above.
-    DWORD_PTR icon = 0;
-    bool iconOk = SendBounded(hwnd, WM_GETICON, ICON_SMALL, 0, &icon);
-    json += ", \"small_icon\": " + (iconOk ? HandleText(reinterpret_cast<void*>(icon)) : "null");
-    json += std::string(", \"topmost\": ") +
-            ((GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) ? "true" : "false");
-    RECT client;
+    wchar_t title[128] = {};
+    GetWindowTextW(hwnd, title, 128);
+    RECT outer, client;
+    GetWindowRect(hwnd, &outer);
     GetClientRect(hwnd, &client);
-    json += ", \"client\": [" + std::to_string(client.right) + ", " +
-            std::to_string(client.bottom) + "]";
-    json += std::string(", \"tray\": ") + (TrayHasIcon(hwnd) ? "true" : "false");
-    bool complete = true;
-    json += ", \"labels\": {";
-    for (int id : LabelIds) {
-        std::string text;
-        bool ok = ControlText(GetDlgItem(hwnd, id), &text);
-        complete = complete && ok;
-        json += (id == LabelIds[0] ? "" : ", ") + JsonString(std::to_string(id)) + ": " +
-                (ok ? JsonString(text) : "null");
+    // Wine keeps the X window of every top-level window in this property: the window icon can
+    // be read from X, since another process's icon handle cannot be looked into here.
+    std::string out =
+        "{\"found\": true, \"answer_ms\": " + Num(answerMs) + ", \"hwnd\": " + Handle(hwnd) +
+        ", \"pid\": " + Num(pid) + ", \"x11\": " +
+        Handle(GetPropA(hwnd, "__wine_x11_whole_window")) + ", \"title\": " + Quoted(title) +
+        ", \"style\": " + Bits(hwnd, GWL_STYLE) + ", \"exstyle\": " + Bits(hwnd, GWL_EXSTYLE) +
+        ", \"rect\": " + Rect(outer) + ", \"client\": " + Pair(client.right, client.bottom) +
+        ", \"screen\": " + Pair(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)) +
+        ", \"foreground\": " + Handle(GetForegroundWindow()) + ", \"tray\": " + tray +
+        ", \"gui_font_height\": " + Num(GuiFontHeight()) + ", \"controls\": [";
+    for (HWND c = GetWindow(hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        out += c == GetWindow(hwnd, GW_CHILD) ? "" : ", ";
+        complete = DescribeControl(c, &out) && complete;
     }
-    json += "}, \"rows\": ";
-    std::vector<std::string> rows;
-    if (ListRows(GetDlgItem(hwnd, ListBoxId), &rows)) {
-        json += "[";
-        for (size_t i = 0; i < rows.size(); i++)
-            json += (i ? ", " : "") + JsonString(rows[i]);
-        json += "]";
-    } else {
-        json += "null";
-        complete = false;
-    }
-    printf("%s}\n", json.c_str());
-    return complete ? 0 : ExitTimeout;
+    printf("%s], \"complete\": %s}\n", out.c_str(), complete ? "true" : "false");
+    return complete ? 0 : ExitFailed;
 }
 
-struct MouseAction {
-    const char* name;
-    UINT message;
-};
-constexpr MouseAction MouseActions[] = {
-    {"down", WM_LBUTTONDOWN},    {"up", WM_LBUTTONUP},         {"dblclk", WM_LBUTTONDBLCLK},
-    {"rdown", WM_RBUTTONDOWN},   {"rup", WM_RBUTTONUP},        {"rdblclk", WM_RBUTTONDBLCLK},
-    {"move", WM_MOUSEMOVE},
-};
-
-// What the tray sends the window when the user acts on the icon: wParam names the icon.
-int PostTray(const char* action) {
-    for (const MouseAction& a : MouseActions) {
-        if (strcmp(a.name, action) != 0)
-            continue;
-        HWND hwnd = FindWatcher(0);
-        if (!hwnd)
-            return ExitNotFound;
-        BOOL ok = PostMessageW(hwnd, TrayCallbackMsg, TrayIconNumber, a.message);
-        printf("{\"posted\": %s}\n", ok ? "true" : "false");
-        return ok ? 0 : ExitNotFound;
-    }
-    return ExitBadUsage;
-}
-
-int PostClose() {
-    HWND hwnd = FindWatcher(0);
-    if (!hwnd)
-        return ExitNotFound;
-    printf("{\"hwnd\": %s}\n", HandleText(hwnd).c_str());
-    return PostMessageW(hwnd, WM_CLOSE, 0, 0) ? 0 : ExitNotFound;
-}
-
-int Ping() {
-    HWND hwnd = FindWatcher(0);
-    if (!hwnd)
-        return ExitNotFound;
-    LARGE_INTEGER frequency, before, after;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&before);
-    DWORD_PTR result = 0;
-    bool ok = SendBounded(hwnd, WM_NULL, 0, 0, &result);
-    QueryPerformanceCounter(&after);
-    double ms = 1000.0 * static_cast<double>(after.QuadPart - before.QuadPart) /
-                static_cast<double>(frequency.QuadPart);
-    printf("{\"answered\": %s, \"ms\": %.1f}\n", ok ? "true" : "false", ms);
-    return ok ? 0 : ExitTimeout;
-}
-
-int TrayIcon(const char* hwndText) {
-    HWND owner = reinterpret_cast<HWND>(static_cast<uintptr_t>(strtoull(hwndText, nullptr, 10)));
-    printf("{\"tray\": %s}\n", TrayHasIcon(owner) ? "true" : "false");
-    return 0;
+BOOL CALLBACK ListWatcher(HWND hwnd, LPARAM context) {
+    wchar_t className[64] = {}, title[64] = {};
+    GetClassNameW(hwnd, className, 64);
+    GetWindowTextW(hwnd, title, 64);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    auto* out = reinterpret_cast<std::string*>(context);
+    if (wcscmp(className, WatcherClass) == 0 && wcscmp(title, WatcherTitle) == 0)
+        *out += (out->size() > 1 ? ", {\"hwnd\": " : "{\"hwnd\": ") + Handle(hwnd) +
+                ", \"pid\": " + Num(pid) + "}";
+    return TRUE;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2)
+    const std::string command = argc > 1 ? argv[1] : "";
+    const int arguments = command == "post" || command == "send" ? 5 : 2;
+    if (argc < arguments || argc > arguments + 1)
         return ExitBadUsage;
-    const char* command = argv[1];
-    int status = ExitBadUsage;
-    if (strcmp(command, "state") == 0)
-        status = PrintState(argc > 2 ? strtoul(argv[2], nullptr, 10) : 0);
-    else if (strcmp(command, "tray") == 0 && argc > 2)
-        status = PostTray(argv[2]);
-    else if (strcmp(command, "close") == 0)
-        status = PostClose();
-    else if (strcmp(command, "ping") == 0)
-        status = Ping();
-    else if (strcmp(command, "trayicon") == 0 && argc > 2)
-        status = TrayIcon(argv[2]);
-    fflush(stdout);
-    return status;
+    const auto number = [&](int i) { return static_cast<uintptr_t>(strtoll(argv[i], nullptr, 0)); };
+    HWND hwnd = argc > arguments ? reinterpret_cast<HWND>(number(arguments))
+                                 : FindWindowW(WatcherClass, WatcherTitle);
+    LRESULT result = 0;
+    std::string out = "[";
+    if (command == "windows" && EnumWindows(ListWatcher, reinterpret_cast<LPARAM>(&out)))
+        printf("%s]\n", out.c_str());
+    else if (command == "state")
+        return PrintState(hwnd);
+    else if (command == "post" && PostMessageW(hwnd, number(2), number(3), number(4)))
+        printf("{\"posted\": true}\n");
+    else if (command == "send" && Send(hwnd, number(2), number(3), number(4), &result))
+        printf("{\"result\": %s}\n", Num(result).c_str());
+    else
+        return command == "post" || command == "send" ? ExitFailed : ExitBadUsage;
+    return 0;
 }
