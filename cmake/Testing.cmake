@@ -25,27 +25,16 @@ endif()
 enable_testing()
 
 # One test program, one ctest entry: under Wine every process start costs a fraction of a second,
-# so the programs are not split into one process per test case.
+# so the programs are not split into one process per test case. WINDOWS marks a program that only
+# the Windows builds make.
 function(add_toolkit_test name)
-  cmake_parse_arguments(T "" "" "LIBS;SOURCES" ${ARGN})
+  cmake_parse_arguments(T "WINDOWS" "" "LIBS;SOURCES" ${ARGN})
+  if(T_WINDOWS AND NOT WIN32)
+    return()
+  endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   set_tests_properties(${name} PROPERTIES TIMEOUT 120)
-endfunction()
-
-# Every `*_test.cpp` in the folder becomes a test program (a ctest entry each); files named
-# `*_win_test.cpp` are Windows-only.
-function(tk_tests)
-  cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
-  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
-  foreach(f ${tests})
-    if(NOT WIN32 AND f MATCHES "_win_test\\.cpp$")
-      continue()
-    endif()
-    get_filename_component(base ${f} NAME_WE)
-    get_filename_component(area ${CMAKE_CURRENT_SOURCE_DIR} NAME)
-    add_toolkit_test(${area}_${base} SOURCES ${f} LIBS ${T_LIBS})
-  endforeach()
 endfunction()

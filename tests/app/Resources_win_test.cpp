@@ -5,10 +5,10 @@
 #include <cstring>
 #include <string>
 
+#include <windows.h>
+
 // The embedded files are checked against their generator (app_resources_reproducible) and
 // decoded by the image, sound and end-to-end tests; what is left is the executable's own.
-#ifdef _WIN32
-#include <windows.h>
 
 // The executable's resources: the shell's icon (group 1) and the manifest (type 24, id 1) that
 // asks for the version 6 controls of this build's architecture.
@@ -30,4 +30,3 @@ TEST(Resources, ExecutableCarriesIconGroupAndManifest) {
     ASSERT_EQ(SizeofResource(self, image), 1128u);
     EXPECT_EQ(0, std::memcmp(LockResource(LoadResource(self, image)), IconIdle + 22, 1128));
 }
-#endif
