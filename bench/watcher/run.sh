@@ -30,7 +30,7 @@ tools/can-run-win32 || arch=x64
 preset=windows-$arch
 build=$root/build/bench-$arch
 configure $arch
-cmake --build "$build" -j"$jobs" --target forumwatch forumwatch_bench bench_poll e2e_inspect >/dev/null
+cmake --build "$build" -j"$jobs" --target forumwatch forumwatch_bench bench_poll inspect >/dev/null
 if [ "$arch" != x86 ]; then
     configure x86
     cmake --build "$root/build/bench-x86" -j"$jobs" --target forumwatch >/dev/null
@@ -107,7 +107,7 @@ start_server 8613
 tools/wine-run "$build/bench/watcher/forumwatch_bench.exe" </dev/null >/dev/null 2>&1 &
 watcher_pid=$!
 deadline=$(( $(date +%s) + 60 ))
-until tools/wine-run "$build/tests/e2e/e2e_inspect.exe" state 2>/dev/null </dev/null |
+until tools/wine-run "$build/inspect.exe" state 2>/dev/null </dev/null |
         grep -q ':..:..'; do
     [ "$(date +%s)" -ge "$deadline" ] && { echo "the watcher did not poll within a minute"; exit 1; }
     sleep 0.5
@@ -125,6 +125,6 @@ LC_ALL=C awk -v w="$((w1 - w0))" -v s="$((s1 - s0))" -v hz="$hz" -v t0="$t0" -v 
     printf "wineserver (shared by every Wine process of the prefix): %.2f s CPU = %.2f%% of one core\n", s / hz, 100 * s / hz / secs
 }'
 WM_CLOSE=16
-tools/wine-run "$build/tests/e2e/e2e_inspect.exe" post $WM_CLOSE 0 0 </dev/null >/dev/null 2>&1 || true
+tools/wine-run "$build/inspect.exe" post $WM_CLOSE 0 0 </dev/null >/dev/null 2>&1 || true
 wait "$watcher_pid" 2>/dev/null || true
 watcher_pid=

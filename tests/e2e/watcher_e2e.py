@@ -18,6 +18,8 @@ sys.path.insert(0, os.path.join(ROOT, "tools"))
 from forum_server import DEFAULT_USERS, INDEX_PATH, Forum  # noqa: E402
 
 WINE_RUN = os.path.join(ROOT, "tools", "wine-run")
+# For the other copies: a sound device would start the session's recording afresh.
+SILENT = dict(os.environ, ALSA_CONFIG_PATH=os.path.join(ROOT, "tests/media/asound-none.conf"))
 # The window's texts as the user reads them; the runs of spaces line the numbers up.
 TITLE, STAMP = "следим за форумом", "Обновлено в : "
 TOTAL, TOTAL_START = "Всего сообщений:     ", "Всего сообщений:"
@@ -27,7 +29,7 @@ CHILD, VISIBLE, VSCROLL, HSCROLL = 0x40000000, 0x10000000, 0x200000, 0x100000
 CAPTION, SYSMENU, THICKFRAME, GROUP, TABSTOP = 0xC00000, 0x80000, 0x40000, 0x20000, 0x10000
 MINIMIZEBOX, MAXIMIZEBOX, TOPMOST, TOOLWINDOW, CLIENTEDGE = GROUP, TABSTOP, 0x8, 0x80, 0x200
 SS_CENTER, LBS_NOTIFY, LBS_HASSTRINGS, LBS_NOINTEGRALHEIGHT = 0x1, 0x1, 0x40, 0x100
-TRAY_CALLBACK, WM_CLOSE = 12501, 0x10  # the tray's message names the icon, 7, and the mouse's
+TRAY_CALLBACK, WM_CLOSE, LB_SETCURSEL, LB_SETTOPINDEX = 12501, 0x10, 0x186, 0x197  # the tray's message names the icon, 7, and the mouse's
 MOUSE = dict(move=0x200, down=0x201, up=0x202, dblclk=0x203, rdown=0x204, rup=0x205, rdblclk=0x206)
 
 
@@ -50,9 +52,13 @@ def wine(*argv):
         return out.read().decode("utf-8", "replace")
 
 
-# The inspector's state of the watcher's window, read again while a poll refills the list.
+MINE = []  # the story's window, once found: later another copy's window is there too
+
+
+# The inspector's state of a watcher's window (the story's without `hwnd`), read again while a
+# poll refills the list.
 def window(*hwnd):
-    state = wait_for(lambda: json.loads(wine(INSPECT, "state", *hwnd)),
+    state = wait_for(lambda: json.loads(wine(INSPECT, "state", *(hwnd or MINE))),
                      lambda s: s.get("complete") or not s["found"], 30, "a whole reading")
     controls = {c["id"]: c for c in state.get("controls", [])}
     state["labels"] = {i: controls[i]["text"] for i in (1, 3, 4) if i in controls}
@@ -87,7 +93,10 @@ def icon_colour(state):
 # come a poll apart; the users line's tones go through Beep, which Wine does not play.
 def chimes_heard():
     path = os.environ["WINE_SESSION_SOUND"]
-    data = open(path, "rb").read()[44:] if os.path.exists(path) else b""
+    if not os.path.exists(path):
+        return 0
+    with open(path, "rb") as recording:
+        data = recording.read()[44:]
     samples = array.array("h", data[:len(data) // 1600 * 1600])
     loud = [max(w) > 3000 or min(w) < -3000 for w in
             (samples[i:i + 800] for i in range(0, len(samples), 800))]
@@ -98,7 +107,7 @@ class Story(unittest.TestCase):
     # One watcher from a start while the forum refuses connections to a close during a
     # download; the steps run in order. What the window should show: the total, the count of
     # changes (0: none since the last acknowledgement) and the chimes so far.
-    forum = None
+    forum = other = other_forum = None
     total, count, chimes = 12345, 0, 0
 
     @classmethod
@@ -120,10 +129,13 @@ class Story(unittest.TestCase):
     @classmethod
     def tearDownClass(cls):
         if cls.watcher.poll() is None:
-            wine(INSPECT, "post", WM_CLOSE, 0, 0)
+            wine(INSPECT, "post", WM_CLOSE, 0, 0, *MINE)
             cls.watcher.wait(timeout=30)
-        if cls.forum:
-            cls.forum.stop()
+        if cls.other and cls.other.poll() is None:
+            cls.other.kill()
+        for forum in (cls.forum, cls.other_forum):
+            if forum:
+                forum.stop()
 
     # Asserts, where given, label 3's total, label 4 (a count or its whole text), the list's
     # rows and the icon's colour.
@@ -140,7 +152,7 @@ class Story(unittest.TestCase):
 
     def answers(self):  # the window answers a sent message within a second, list refill or not
         self.assertIsNone(self.watcher.poll(), "the watcher exited")
-        self.assertIn(json.loads(wine(INSPECT, "state"))["answer_ms"], range(1000))
+        self.assertIn(json.loads(wine(INSPECT, "state", *MINE))["answer_ms"], range(1000))
         return True
 
     def polls(self, first):  # index requests from the log's `first` on, without redirect hops
@@ -158,7 +170,7 @@ class Story(unittest.TestCase):
     # Polls whose answers misbehave in `modes`, one each, change nothing, not even the stamp;
     # the next one, held until the window has been read, shows a new total. Returns the seconds
     # from each of those polls' start to the next one's.
-    def fail(self, *modes, **settings):
+    def fails(self, *modes, **settings):
         before = window()
         first = self.forum.control(misbehave_next=[*modes, "hold"], hold=True, clear_log=True,
                                    total=str(self.total + 1), **settings)["index_requests"]
@@ -184,7 +196,7 @@ class Story(unittest.TestCase):
 
     def tray(self, *actions):
         for action in actions:
-            self.assertIn("posted", wine(INSPECT, "post", TRAY_CALLBACK, 7, MOUSE[action]))
+            self.assertIn("posted", wine(INSPECT, "post", TRAY_CALLBACK, 7, MOUSE[action], *MINE))
 
     # The chimes due are heard first: a tray event would play a pending chime over the last one
     # (each plays at the main thread's next event after its alert).
@@ -194,12 +206,23 @@ class Story(unittest.TestCase):
         type(self).count = 0
         return wait_for(window, lambda s: s["labels"][4] == NEW_ACKED, 15, "an acknowledgement")
 
+    # The list's top row, selected row and row count; given a top row and a selection, puts
+    # them there first, as a user scrolling and clicking would.
+    def place(self, state, top=None, selected=None):
+        box = next(c for c in state["controls"] if c["id"] == 2)
+        for message, row in ((LB_SETTOPINDEX, top), (LB_SETCURSEL, selected)) if top else ():
+            self.assertIn("result", wine(INSPECT, "send", message, row, 0, box["hwnd"]))
+        return box["top"], box["selected"], len(box["rows"])
+
     def opened(self):  # command lines the stand-in browser was started with
-        exists = os.path.exists(self.opened_file)
-        return [line.split("\t")[0] for line in open(self.opened_file)] if exists else []
+        if not os.path.exists(self.opened_file):
+            return []
+        with open(self.opened_file, encoding="utf-8") as lines:
+            return [line.split("\t")[0] for line in lines]
 
     def test_01_window_before_any_page(self):
         state = wait_for(window, lambda s: s["found"] and s["tray"], 60, "the window and icon 7")
+        MINE.append(state["hwnd"])
         self.assertEqual([state["title"], state["client"]], [TITLE, [200, 300]])
         (left, top, right, bottom), (width, height) = state["rect"], state["screen"]
         self.assertEqual([left, top], [(width - right + left) // 2, (height - bottom + top) // 2])
@@ -288,7 +311,7 @@ class Story(unittest.TestCase):
         # An endless body would hold a poll to the deadline; taken whole, a 200 MB page or a
         # 50 MB line would show its total; half a page under a length for all of it would empty
         # the list. Wine follows a redirect loop to the deadline; a silent server is left there.
-        took = self.fail("endless", "huge", "long_line", "drop_mid_body", "redirect_loop",
+        took = self.fails("endless", "huge", "long_line", "drop_mid_body", "redirect_loop",
                          "stall", trickle_rate=8 << 20, line_bytes=50 << 20)
         self.assertLess(max(took[0], took[2]), DEADLINE_S, "given up at the size cap")
         self.assertLess(took[5], DEADLINE_S + POLL_S + 5, "the silent one given up")
@@ -299,7 +322,7 @@ class Story(unittest.TestCase):
             self.alerts(self.poll(misbehave_next=[mode], total=str(self.total + 1), **settings),
                         self.total + 1)
 
-    def test_12_thousands_of_users_are_listed_whole(self):
+    def test_12_thousands_of_users_are_listed_whole_and_keep_their_place(self):
         # Every later download fails, leaving the list standing while it is read back.
         names = ["user_%d" % i for i in range(5000)]
         self.forum.control(users=names, total=str(self.total + 1), misbehave_next=["none"],
@@ -309,22 +332,61 @@ class Story(unittest.TestCase):
         self.alerts(state, self.total + 1)
         self.assertEqual(state["rows"][:2] + state["rows"][-2:],
                          [" user_0", " user_1", " user_4999", ""])
-        self.shows(self.poll(misbehave="none", users=DEFAULT_USERS), rows=ROWS)
+        # Unchanged pages leave the list where the user put it; a change refills it.
+        self.place(state, 4000, 4010)
+        self.assertEqual(self.place(self.poll(nth=1, misbehave="none")), (4000, 4010, 5001))
+        self.assertEqual(self.place(self.shows(self.poll(users=DEFAULT_USERS), rows=ROWS)), (0, -1, 4))
 
-    def test_13_closing_during_a_download_ends_at_once(self):
+    def test_13_two_copies_take_turns_with_the_page_file(self):
+        # Another copy, built for another forum, downloads into the same file.
+        shown = lambda s: [s["labels"][3], s["labels"][4], s["rows"]]
+        mine, theirs = shown(window()), [TOTAL + "777", NEW_START, [" admin", ""]]
+        type(self).other_forum = Forum(PORT + 1, {"total": "777", "users": DEFAULT_USERS[:1]})
+        type(self).other = subprocess.Popen([WINE_RUN, OTHER], stdin=subprocess.DEVNULL, env=SILENT)
+        found = wait_for(lambda: json.loads(wine(INSPECT, "windows")), lambda w: len(w) == 2, 60,
+                         "the other copy's window")
+        type(self).other_hwnd = next(w["hwnd"] for w in found if w["hwnd"] not in MINE)
+        wait_for(lambda: window(self.other_hwnd), lambda s: shown(s) == theirs, 30, "its forum")
+        # While this copy's answer is held back, the other starts no download of its own: an
+        # absence, so watched for two periods by the clock.
+        first = self.forum.control(misbehave_next=["hold"], hold=True)["index_requests"]
+        held = wait_for(lambda: self.answers() and self.polls(first), len, POLL_S + 10, "a poll")
+        while time.time() < held[0]["start"] + 2 * POLL_S:
+            self.answers()
+        others = [r for r in self.other_forum.control()["requests"]
+                  if r["path"] == INDEX_PATH and r["start"] > held[0]["start"]]
+        self.forum.control(hold=False)
+        self.assertEqual(others, [])
+        for _ in range(2):  # and each reads its own page
+            self.assertEqual(shown(self.poll()), mine)
+            self.assertEqual(shown(window(self.other_hwnd)), theirs)
+
+    def test_14_a_second_start_brings_the_window_forward_and_ends(self):
+        wait_for(lambda: window()["foreground"], lambda f: f == self.other_hwnd, 15,
+                 "the other copy's window in front")
+        again = subprocess.run([WINE_RUN, WATCHER], stdin=subprocess.DEVNULL, env=SILENT,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+        self.assertEqual(again.returncode, 0)
+        self.assertEqual(window()["foreground"], MINE[0])
+        self.assertEqual(len(json.loads(wine(INSPECT, "windows"))), 2)
+        wine(INSPECT, "post", WM_CLOSE, 0, 0, self.other_hwnd)
+        self.assertEqual(self.other.wait(timeout=15), 0)
+
+    def test_15_closing_during_a_download_ends_at_once(self):
         self.acknowledge("rdown")
         self.forum.control(delay=60)
         wait_for(self.forum.control, lambda c: c["in_flight"], 2 * POLL_S + 10, "a download")
         hwnd = window()["hwnd"]
-        self.assertIn("posted", wine(INSPECT, "post", WM_CLOSE, 0, 0))
+        self.assertIn("posted", wine(INSPECT, "post", WM_CLOSE, 0, 0, *MINE))
         self.assertEqual(self.watcher.wait(timeout=5), 0, "exit code")
         self.assertFalse(window(hwnd)["tray"], "the tray icon is gone")
         self.assertEqual(chimes_heard(), self.chimes, "one chime per change")
 
 
 if __name__ == "__main__":
-    # watcher.exe inspector.exe recorder.exe port poll_ms deadline_ms [unittest's arguments]
-    WATCHER, INSPECT, RECORDER = sys.argv[1:4]
-    PORT, POLL_S, DEADLINE_S = int(sys.argv[4]), int(sys.argv[5]) / 1000, int(sys.argv[6]) / 1000
-    sys.exit(not unittest.main(argv=sys.argv[:1] + sys.argv[7:], exit=False,
+    # watcher.exe other.exe inspector.exe recorder.exe port poll_ms deadline_ms [unittest's
+    # arguments]; the other copy watches the forum on the next port.
+    WATCHER, OTHER, INSPECT, RECORDER = sys.argv[1:5]
+    PORT, POLL_S, DEADLINE_S = int(sys.argv[5]), int(sys.argv[6]) / 1000, int(sys.argv[7]) / 1000
+    sys.exit(not unittest.main(argv=sys.argv[:1] + sys.argv[8:], exit=False,
                                verbosity=2).result.wasSuccessful())

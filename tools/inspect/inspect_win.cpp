@@ -2,14 +2,14 @@
 // call. Run under the watchers' Wine prefix and server. Every message sent to a watcher is bounded,
 // so a hung watcher shows as "complete": false, never as a hung caller.
 //
-//   inspect_win windows                  every watcher window: hwnd and process id
-//   inspect_win state [HWND]             the whole window at once: how long a sent message took to
+//   inspect windows                  every watcher window: hwnd and process id
+//   inspect state [HWND]             the whole window at once: how long a sent message took to
 //                                        come back, frame, controls in z-order (the order they
 //                                        were made, the tab order) with their texts and rows,
 //                                        tray icon 7, the foreground window; for a window that is
 //                                        gone, whether its tray icon remains
-//   inspect_win post MSG WPARAM LPARAM [HWND]   a tray click (12501, 7, WM_...), WM_CLOSE
-//   inspect_win send MSG WPARAM LPARAM [HWND]   say LB_SETTOPINDEX or LB_SETCURSEL to the list
+//   inspect post MSG WPARAM LPARAM [HWND]   a tray click (12501, 7, WM_...), WM_CLOSE
+//   inspect send MSG WPARAM LPARAM [HWND]   say LB_SETTOPINDEX or LB_SETCURSEL to the list
 // Without HWND the command goes to the first watcher window found. Numbers may be hex (0x...).
 #include <windows.h>
 #include <shellapi.h>
