@@ -26,10 +26,7 @@ struct FuzzInput {
 };
 
 // A property that must hold: abort so the fuzzer keeps the input.
-#define FUZZ_CHECK(cond)                                                                  \
-    do {                                                                                  \
-        if (!(cond)) {                                                                    \
-            __builtin_printf("property failed: %s (%s:%d)\n", #cond, __FILE__, __LINE__); \
-            std::abort();                                                                 \
-        }                                                                                 \
-    } while (0)
+#define FUZZ_CHECK(cond)                                                                     \
+    ((cond) ? (void)0                                                                        \
+            : (__builtin_printf("property failed: %s (%s:%d)\n", #cond, __FILE__, __LINE__), \
+               std::abort()))
