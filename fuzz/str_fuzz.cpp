@@ -10,16 +10,12 @@
 #include "toolkit/text/Str.h"
 #include "toolkit/text/StrVar.h"
 
-// Every occurrence, leftmost first, without overlap and without looking at the result again.
-static std::string Removed(const std::string& text, const std::string& needle) {
-    std::string out;
-    for (size_t i = 0; i < text.size();) {
-        if (!needle.empty() && text.compare(i, needle.size(), needle) == 0)
-            i += needle.size();
-        else
-            out.push_back(text[i++]);
-    }
-    return out;
+// Every occurrence, leftmost first, without overlap and without looking at the result again:
+// what precedes i is final, and a match from i on uses only bytes of the original text.
+static std::string Removed(std::string text, const std::string& needle) {
+    for (size_t i = 0; !needle.empty() && (i = text.find(needle, i)) != std::string::npos;)
+        text.erase(i, needle.size());
+    return text;
 }
 
 // The area makes itself on first use; the heap takes the copies the operations keep aside.
