@@ -77,7 +77,6 @@ TEST(ObjectTable, ChosenAndForeignNumbers) {
     EXPECT_EQ(DataOf(first), 50);
     for (int32_t n : {-2, INT32_MIN, AutoNumberBase, INT32_MAX - 1})
         EXPECT_EQ(Make(n), -100) << n;  // the chosen number is left alone too
-    EXPECT_EQ(table->slotCount, 16);
 #ifndef _WIN32
     // Only the stand-in heap keeps the table alive across a destroy, to meet refused memory.
     PrivateHeapDestroy();
