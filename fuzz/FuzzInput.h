@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -25,11 +26,9 @@ struct FuzzInput {
     }
 };
 
-// A property that must hold: abort so the fuzzer keeps the input.
-#define FUZZ_CHECK(cond)                                                                  \
-    do {                                                                                  \
-        if (!(cond)) {                                                                    \
-            __builtin_printf("property failed: %s (%s:%d)\n", #cond, __FILE__, __LINE__); \
-            std::abort();                                                                 \
-        }                                                                                 \
-    } while (0)
+// A property that must hold: abort so the fuzzer keeps the input. To stderr, which is unbuffered:
+// a message left in stdout's buffer would die with the abort when the log is a file.
+#define FUZZ_CHECK(cond)                                                                        \
+    ((cond) ? (void)0                                                                           \
+            : (std::fprintf(stderr, "property failed: %s (%s:%d)\n", #cond, __FILE__, __LINE__), \
+               std::abort()))

@@ -2,6 +2,7 @@
 // area, or built inside it (where the operation's own reservation may move them).
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "fuzz/FuzzInput.h"
 #include "toolkit/system/Heap.h"
@@ -9,16 +10,12 @@
 #include "toolkit/text/Str.h"
 #include "toolkit/text/StrVar.h"
 
-// Every occurrence, leftmost first, without overlap and without looking at the result again.
-static std::string Removed(const std::string& text, const std::string& needle) {
-    std::string out;
-    for (size_t i = 0; i < text.size();) {
-        if (!needle.empty() && text.compare(i, needle.size(), needle) == 0)
-            i += needle.size();
-        else
-            out.push_back(text[i++]);
-    }
-    return out;
+// Every occurrence, leftmost first, without overlap and without looking at the result again:
+// what precedes i is final, and a match from i on uses only bytes of the original text.
+static std::string Removed(std::string text, const std::string& needle) {
+    for (size_t i = 0; !needle.empty() && (i = text.find(needle, i)) != std::string::npos;)
+        text.erase(i, needle.size());
+    return text;
 }
 
 // The area makes itself on first use; the heap takes the copies the operations keep aside.
@@ -69,6 +66,34 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(StrFromInt(wide, pos) == std::to_string(wide));
     FUZZ_CHECK(ScratchEnd() == pos + static_cast<int32_t>(std::to_string(wide).size()));
     FUZZ_CHECK(StrFromInt(n, pos) == std::to_string(n));
+
+    // A variable set to a tail of its own block, then taken back out of the area (rewinding it).
+    StrVar var = nullptr;
+    StrVarInit(&var, at(0));
+    FUZZ_CHECK((var != nullptr) == !(mode >> 2 & 1));  // an empty text still gets a block
+    StrVarSet(&var, var ? var + k : nullptr);
+    FUZZ_CHECK((var ? std::string(var) : text) == text.substr(k));
+    ScratchRewind(pos);
+    StrAppend(at(0));
+    StrVarFromScratch(&var, pos);
+    FUZZ_CHECK(var && var == text && ScratchEnd() == pos);  // an empty value keeps a block too
+    std::vector<char> copy(k + 1, '#');
+    TextCopy(copy.data(), var, k);
+    TextCopy(copy.data(), at(0) ? copy.data() : nullptr, at(0) ? static_cast<int32_t>(k) : n);
+    FUZZ_CHECK(copy.data() == text.substr(0, k));
+    StrVarSet(&var, nullptr);  // frees
+    FUZZ_CHECK(!var);
+
+    if (offset[0])  // written over its own source
+        FUZZ_CHECK(StrRemove(at(0), at(1), offset[0] - 1) == removed);
+
+    // Nonsense counts and positions leave the end inside the area, where an empty text fits.
+    const int32_t end = ScratchEnd();
+    ScratchRelease(n);
+    FUZZ_CHECK(ScratchEnd() == (n > 0 ? std::max(end - n, 0) : end));
+    ScratchRewind(n & 0xFFFF);  // far beyond the area, every run would grow it
+    FUZZ_CHECK(!*ScratchEmptyAt(ScratchEnd()) && !*ScratchEmptyAt(std::min(n, 0)));
+    FUZZ_CHECK(ScratchReserve(INT32_MAX - (n & 0xFF), 0) == nullptr);
     ScratchRewind(base);
     return 0;
 }

@@ -8,13 +8,13 @@
 
 namespace {
 struct Record {
-    int32_t handle;  // nonzero while the object exists
-    int32_t data;
+    int32_t handle, data;  // a nonzero handle while the object exists
 };
 
 ObjectTable* table;          // the release operation only knows a number
 std::vector<int32_t> freed;  // numbers the release operation found an object under
-// Tables live as long as the program and have no destroy: here they stay reachable.
+// Tables live as long as the program and have no destroy: here they stay reachable (a vector
+// would be gone before the leak check runs).
 ObjectTable* tables[8];
 int tableCount;
 
@@ -77,7 +77,6 @@ TEST(ObjectTable, ChosenAndForeignNumbers) {
     EXPECT_EQ(DataOf(first), 50);
     for (int32_t n : {-2, INT32_MIN, AutoNumberBase, INT32_MAX - 1})
         EXPECT_EQ(Make(n), -100) << n;  // the chosen number is left alone too
-    EXPECT_EQ(table->slotCount, 16);
 #ifndef _WIN32
     // Only the stand-in heap keeps the table alive across a destroy, to meet refused memory.
     PrivateHeapDestroy();
