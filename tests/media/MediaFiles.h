@@ -45,11 +45,10 @@ Bytes MakeBmp(int32_t width, int32_t height, uint32_t bits, const std::vector<ui
     return b;
 }
 
-// An ICO file (type 2: a cursor file) of green, opaque square images of 24 or 32 bits, given
-// as (side, bits).
-inline Bytes MakeIco(const std::vector<std::pair<int32_t, uint32_t>>& images, uint32_t type = 1) {
+// An ICO file of green, opaque square images of 24 or 32 bits, given as (side, bits).
+inline Bytes MakeIco(const std::vector<std::pair<int32_t, uint32_t>>& images) {
     Bytes b, data;
-    for (uint32_t v : {0u, type, uint32_t(images.size())}) Add(b, v, 2);
+    for (uint32_t v : {0u, 1u, uint32_t(images.size())}) Add(b, v, 2);
     for (const auto& i : images) {
         const size_t at = data.size();
         AddBitmap(data, i.first, 2 * i.first, i.first, i.second, {}, [](int32_t, int32_t) { return 0xFF00FF00u; });

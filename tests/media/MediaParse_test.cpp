@@ -94,6 +94,7 @@ TEST(IcoChooseImage, PicksTheDeepestImageOfTheFirstSize) {
 TEST(IcoChooseImage, RejectsImagesThatDoNotHoldTheirRows) {
     ExpectVerdicts(MakeIco({{16, 32}}), IcoChooseImage, {
         {"as made", [](Bytes&) {}, true},
+        {"a cursor file", [](Bytes& b) { Put(b, 2, 2, 2); }, false},
         {"no entries", [](Bytes& b) { Put(b, 4, 0, 2); }, false},
         {"image size too small for its rows", [](Bytes& b) { Put(b, 14, 1000); }, false},
         {"image taller than its rows", [](Bytes& b) { Put(b, 30, 64); }, false},

@@ -45,14 +45,12 @@ Events PumpUntil(const std::function<bool(const Events&)>& done) {
 Events Until(int32_t code) {
     return PumpUntil([code](const Events& e) { return !e.empty() && e.back().code == code; });
 }
-// Everything a step made: pumps until 60 ms pass with nothing new, the one quiet period here.
+// Everything a step made: what the wait hands out before a marker posted to this thread, which
+// comes back as its bare number.
+constexpr int32_t Marker = WM_APP + 9;
 Events Drain() {
-    size_t count = 0;
-    DWORD last = GetTickCount();
-    return PumpUntil([&](const Events& e) {
-        if (e.size() != count) count = e.size(), last = GetTickCount();
-        return GetTickCount() - last > 60;
-    });
+    PostThreadMessageA(GetCurrentThreadId(), Marker, 0, 0);
+    return Until(Marker);
 }
 std::vector<int32_t> Codes(const Events& events, int32_t control = -1) {  // or a control's kinds
     std::vector<int32_t> codes;
