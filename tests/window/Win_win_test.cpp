@@ -15,7 +15,7 @@
 #include "toolkit/text/Scratch.h"
 #include "toolkit/window/Gadget.h"
 #include "toolkit/window/Win.h"
-#include "toolkit/window/WinLogic.h"
+#include "toolkit/window/WinLogic.h"  // the options among the flags
 
 namespace {
 
@@ -64,11 +64,7 @@ int Count(const std::vector<int32_t>& codes, int32_t code) { return int(std::cou
 HWND Open(int32_t number, int32_t w, int32_t h, uint32_t flags, HWND parent = nullptr) {
     return reinterpret_cast<HWND>(WinOpen(number, 100, 100, w, h, "t", flags, parent));
 }
-std::string Text(HWND hwnd) {
-    char buffer[256] = {};
-    GetWindowTextA(hwnd, buffer, sizeof buffer);
-    return buffer;
-}
+std::string Text(HWND hwnd) { char buffer[256] = {}; return GetWindowTextA(hwnd, buffer, sizeof buffer), buffer; }
 std::vector<std::string> Items(int32_t number) {
     std::vector<std::string> items;
     for (int32_t i = 0; i < GadgetCountItems(number); ++i) items.push_back(GadgetGetItemText(number, i));
@@ -122,9 +118,8 @@ class Watcher : public ::testing::Test {
 protected:
     void SetUp() override {
         window = Open(0, 200, 300, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WinFlagCentreScreen);
-        total = reinterpret_cast<HWND>(LabelCreate(3, 5, 255, 190, 17, "total"));
-        fresh = reinterpret_cast<HWND>(LabelCreate(4, 5, 275, 190, 17, "new"));
-        list = reinterpret_cast<HWND>(ListBoxCreate(2, 5, 25, 190, 220));
+        total = HWND(LabelCreate(3, 5, 255, 190, 17, "total")), fresh = HWND(LabelCreate(4, 5, 275, 190, 17, "new"));
+        list = HWND(ListBoxCreate(2, 5, 25, 190, 220));
         ASSERT_TRUE(window && total && fresh && list);
         Drain();
     }
