@@ -25,19 +25,14 @@ bool Walk(bool (*walk)(const void*, size_t, Layout*), const Bytes& b, Layout* la
     return walk(copy.get(), b.size(), layout);
 }
 
-struct Lie {
-    const char* what;
-    std::function<void(Bytes&)> apply;
-    bool accepted;
-};
+struct Lie { const char* what; std::function<void(Bytes&)> apply; bool accepted; };
 
 template <typename Layout>
 void ExpectVerdicts(const Bytes& file, bool (*walk)(const void*, size_t, Layout*), const std::vector<Lie>& lies) {
     for (const Lie& lie : lies) {
         Bytes b = file;
-        lie.apply(b);
         Layout layout{};
-        EXPECT_EQ(Walk(walk, b, &layout), lie.accepted) << lie.what;
+        EXPECT_EQ((lie.apply(b), Walk(walk, b, &layout)), lie.accepted) << lie.what;
     }
 }
 

@@ -33,9 +33,7 @@ class SystemEnvironment : public ::testing::Environment {
 constexpr DWORD WaitLimit = 20000;  // ms; reached only when something is broken
 
 std::string Temp() { const std::string dir = TempDirectory(0); return ScratchEmptyAt(0), dir; }
-HANDLE Open(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
-    return CreateFileA(path.c_str(), access, share, nullptr, disposition, 0, nullptr);
-}
+HANDLE Open(const std::string& path, DWORD access, DWORD share, DWORD how) { return CreateFileA(path.c_str(), access, share, nullptr, how, 0, nullptr); }
 
 // While we read the page nobody may rewrite or delete it, and a page still being written cannot
 // be opened; other readers are welcome.

@@ -20,10 +20,7 @@
 namespace {
 
 class WindowEnvironment : public ::testing::Environment {
-    void SetUp() override {
-        ASSERT_TRUE(PrivateHeapCreate());
-        ScratchInit(), WinInit(), GadgetInit();
-    }
+    void SetUp() override { ASSERT_TRUE(PrivateHeapCreate() && (ScratchInit(), WinInit(), GadgetInit(), true)); }
 };
 ::testing::Environment* const environment = ::testing::AddGlobalTestEnvironment(new WindowEnvironment);
 
@@ -42,16 +39,11 @@ Events PumpUntil(const std::function<bool(const Events&)>& done) {
     KillTimer(nullptr, watchdog);
     return seen;
 }
-Events Until(int32_t code) {
-    return PumpUntil([code](const Events& e) { return !e.empty() && e.back().code == code; });
-}
+Events Until(int32_t code) { return PumpUntil([code](const Events& e) { return !e.empty() && e.back().code == code; }); }
 // Everything a step made: what the wait hands out before a marker posted to this thread, which
 // comes back as its bare number.
 constexpr int32_t Marker = WM_APP + 9;
-Events Drain() {
-    PostThreadMessageA(GetCurrentThreadId(), Marker, 0, 0);
-    return Until(Marker);
-}
+Events Drain() { return PostThreadMessageA(GetCurrentThreadId(), Marker, 0, 0), Until(Marker); }
 std::vector<int32_t> Codes(const Events& events, int32_t control = -1) {  // or a control's kinds
     std::vector<int32_t> codes;
     for (const Delivered& e : events)
