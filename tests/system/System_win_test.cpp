@@ -107,11 +107,13 @@ TEST(ThreadStart, PassesTheArgumentAndNumbersAndSweepsTheThreads) {
     for (HANDLE h : {quick, blocked[0], blocked[1]}) CloseHandle(h);
 }
 
+// Enough starts at once that numbering without the lock repeats a number (or breaks the list):
+// a few dozen never showed it.
 TEST(ThreadStart, NumbersStayUniqueUnderConcurrentStarts) {
     ThreadInit();
-    std::vector<int32_t> numbers(100), want(100);
-    std::thread starters[4];
-    for (int s = 0; s < 4; ++s) starters[s] = std::thread([s, &numbers] { std::generate_n(&numbers[s * 25], 25, [] { return ThreadStart(Empty, 0); }); });
+    std::vector<int32_t> numbers(800), want(800);
+    std::thread starters[8];
+    for (int s = 0; s < 8; ++s) starters[s] = std::thread([s, &numbers] { std::generate_n(&numbers[s * 100], 100, [] { return ThreadStart(Empty, 0); }); });
     for (std::thread& t : starters) t.join();
     std::sort(numbers.begin(), numbers.end()), std::iota(want.begin(), want.end(), 1);
     EXPECT_EQ(numbers, want);
