@@ -99,8 +99,8 @@ TEST(WinOpen, CentresOnParentShrinksToTheScreenOrLeavesPlacementToTheSystem) {
     const auto n = int32_t(WinOpen(-1, WinIgnorePosition, 40, 180, 40, "auto", Plain));
     RECT p{}, c{}, h{}, a{};
     GetWindowRect(parent, &p), GetWindowRect(child, &c), GetWindowRect(huge, &h), GetWindowRect(WinHandle(n), &a);
-    EXPECT_EQ(c.left, p.left + ((p.right - p.left) - (c.right - c.left)) / 2);
-    EXPECT_EQ(c.top, p.top + ((p.bottom - p.top) - (c.bottom - c.top)) / 2);
+    EXPECT_EQ(std::make_pair(c.left, c.top), std::make_pair(p.left + ((p.right - p.left) - (c.right - c.left)) / 2,
+                                                            p.top + ((p.bottom - p.top) - (c.bottom - c.top)) / 2));
     EXPECT_TRUE(h.left == 0 && h.top == 0 && h.right <= sw);
     EXPECT_TRUE(n > 0 && a.left > -1000 && WinClientWidth(n) == 180);
     for (int32_t number : {2, 1, 3, n}) WinClose(number);
@@ -180,8 +180,7 @@ TEST_F(Watcher, OnlyTheListBoxTakesTheFocusByTab) {
     EXPECT_EQ(Count(PumpUntil([this](const Events&) { return GetFocus() == list; }), EventCommand), 0);
     struct Step { HWND from; WPARAM command; HWND to; };
     for (const Step& s : {Step{list, 64002, list}, Step{total, 64001, total}, Step{total, 64002, list}}) {
-        SetFocus(s.from);
-        SendMessageA(window, WM_COMMAND, MAKEWPARAM(s.command, 1), 0);
+        SetFocus(s.from), SendMessageA(window, WM_COMMAND, MAKEWPARAM(s.command, 1), 0);
         EXPECT_EQ(GetFocus(), s.to) << s.command;
     }
     EXPECT_EQ(Count(Drain(), EventCommand), 0) << "focus commands are no events";
@@ -192,14 +191,11 @@ TEST_F(Watcher, LabelsAndListBoxesDoWhatTheirKindCan) {
     EXPECT_TRUE(GadgetAddItem(4, -1, "item") + GadgetCountItems(4) == 0 && Text(fresh).empty()) << "a label has no items";
     using Rows = std::vector<std::string>;
     struct AddCase { int32_t position; const char* text; Rows want; };
-    for (const AddCase& s : {AddCase{-1, "Alpha", {"Alpha"}}, AddCase{-1, "beta", {"Alpha", "beta"}},  // no sorting
-                             AddCase{0, "ALPHABET", {"ALPHABET", "Alpha", "beta"}},
-                             AddCase{3, "x", {"ALPHABET", "Alpha", "beta", "x"}},
-                             AddCase{9, "y", {"ALPHABET", "Alpha", "beta", "x"}},  // beyond the count: nothing
-                             AddCase{-1, nullptr, {"ALPHABET", "Alpha", "beta", "x", ""}}}) {
-        GadgetAddItem(2, s.position, s.text);
-        EXPECT_EQ(Items(2), s.want) << s.position;
-    }
+    // No sorting; a position beyond the count adds nothing.
+    for (const AddCase& s : {AddCase{-1, "Alpha", {"Alpha"}}, AddCase{-1, "beta", {"Alpha", "beta"}},
+                             AddCase{0, "ALPHABET", {"ALPHABET", "Alpha", "beta"}}, AddCase{3, "x", {"ALPHABET", "Alpha", "beta", "x"}},
+                             AddCase{9, "y", {"ALPHABET", "Alpha", "beta", "x"}}, AddCase{-1, nullptr, {"ALPHABET", "Alpha", "beta", "x", ""}}})
+        EXPECT_EQ((GadgetAddItem(2, s.position, s.text), Items(2)), s.want) << s.position;
     // Setting the text selects the first item equal to it, case aside.
     for (const auto& s : {std::make_pair("beta", 2), std::make_pair("delta", -1), std::make_pair("alpha", 1), std::make_pair("", -1)})
         EXPECT_EQ((GadgetSetText(2, s.first), GadgetGetState(2)), s.second) << s.first;
@@ -210,7 +206,6 @@ TEST_F(Watcher, LabelsAndListBoxesDoWhatTheirKindCan) {
     GadgetRemoveItem(2, 0), GadgetSetState(2, -1);
     EXPECT_EQ(Items(2), (Rows{"Alpha", "two", "x", ""}));
     EXPECT_EQ(std::string(GadgetGetText(2)) + GadgetGetItemText(2, 9), "");
-    EXPECT_EQ((GadgetClearItems(2), GadgetCountItems(2)), 0);
 }
 
 TEST_F(Watcher, BackColourPaintsThroughASharedBrush) {
