@@ -15,7 +15,7 @@
 #include "toolkit/text/Scratch.h"
 #include "toolkit/window/Gadget.h"
 #include "toolkit/window/Win.h"
-#include "toolkit/window/WinLogic.h"  // the options among the flags
+#include "toolkit/window/WinLogic.h"
 
 namespace {
 
