@@ -7,27 +7,21 @@
 #include <string>
 
 static std::string Utf8(const wchar_t* text) {
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string out(bytes > 0 ? bytes - 1 : 0, '\0');
-    if (bytes > 1)
-        WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], bytes, nullptr, nullptr);
+    char out[4 * 32768] = {};
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, out, sizeof out, nullptr, nullptr);
     return out;
 }
 
 int main() {
     wchar_t out[MAX_PATH], folder[MAX_PATH] = {};
-    if (!GetEnvironmentVariableW(L"RECORDER_OUT", out, MAX_PATH))
-        return 2;
+    if (!GetEnvironmentVariableW(L"RECORDER_OUT", out, MAX_PATH)) return 2;
     GetCurrentDirectoryW(MAX_PATH, folder);
     STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
     GetStartupInfoW(&startup);
     const unsigned show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : 0xFFFF;
-    const std::string line = Utf8(GetCommandLineW()) + "\t" + Utf8(folder) + "\t" +
-                             std::to_string(show) + "\n";
+    const std::string line = Utf8(GetCommandLineW()) + "\t" + Utf8(folder) + "\t" + std::to_string(show) + "\n";
     FILE* file = _wfopen(out, L"ab");
-    if (!file)
-        return 3;
+    if (!file) return 3;
     const bool written = fwrite(line.data(), 1, line.size(), file) == line.size();
     return fclose(file) == 0 && written ? 0 : 4;
 }

@@ -7,16 +7,12 @@
 
 using Bytes = std::vector<uint8_t>;
 
+// Little-endian values of 1 to 4 bytes: written at a place, added at the end, read back.
 inline void Put(Bytes& b, size_t at, uint32_t v, int bytes = 4) {
     for (int i = 0; i < bytes; ++i) b.at(at + i) = static_cast<uint8_t>(v >> (8 * i));
 }
-inline void Add(Bytes& b, uint32_t v, int bytes = 4) {
-    b.resize(b.size() + bytes);
-    Put(b, b.size() - bytes, v, bytes);
-}
-inline uint32_t Get(const Bytes& b, size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
+inline void Add(Bytes& b, uint32_t v, int bytes = 4) { b.resize(b.size() + bytes), Put(b, b.size() - bytes, v, bytes); }
+inline uint32_t Get(const Bytes& b, size_t at) { return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24; }
 
 // An uncompressed BITMAPINFOHEADER declaring `height`, the colour table, and `rows` rows of
 // `pixel(x, row)` in the file's own order, each padded to four bytes.
@@ -45,11 +41,10 @@ Bytes MakeBmp(int32_t width, int32_t height, uint32_t bits, const std::vector<ui
     return b;
 }
 
-// An ICO file (type 2: a cursor file) of green, opaque square images of 24 or 32 bits, given
-// as (side, bits).
-inline Bytes MakeIco(const std::vector<std::pair<int32_t, uint32_t>>& images, uint32_t type = 1) {
+// An ICO file of green, opaque square images of 24 or 32 bits, given as (side, bits).
+inline Bytes MakeIco(const std::vector<std::pair<int32_t, uint32_t>>& images) {
     Bytes b, data;
-    for (uint32_t v : {0u, type, uint32_t(images.size())}) Add(b, v, 2);
+    for (uint32_t v : {0u, 1u, uint32_t(images.size())}) Add(b, v, 2);
     for (const auto& i : images) {
         const size_t at = data.size();
         AddBitmap(data, i.first, 2 * i.first, i.first, i.second, {}, [](int32_t, int32_t) { return 0xFF00FF00u; });

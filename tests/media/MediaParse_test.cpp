@@ -25,19 +25,14 @@ bool Walk(bool (*walk)(const void*, size_t, Layout*), const Bytes& b, Layout* la
     return walk(copy.get(), b.size(), layout);
 }
 
-struct Lie {
-    const char* what;
-    std::function<void(Bytes&)> apply;
-    bool accepted;
-};
+struct Lie { const char* what; std::function<void(Bytes&)> apply; bool accepted; };
 
 template <typename Layout>
 void ExpectVerdicts(const Bytes& file, bool (*walk)(const void*, size_t, Layout*), const std::vector<Lie>& lies) {
     for (const Lie& lie : lies) {
         Bytes b = file;
-        lie.apply(b);
         Layout layout{};
-        EXPECT_EQ(Walk(walk, b, &layout), lie.accepted) << lie.what;
+        EXPECT_EQ((lie.apply(b), Walk(walk, b, &layout)), lie.accepted) << lie.what;
     }
 }
 
@@ -94,6 +89,7 @@ TEST(IcoChooseImage, PicksTheDeepestImageOfTheFirstSize) {
 TEST(IcoChooseImage, RejectsImagesThatDoNotHoldTheirRows) {
     ExpectVerdicts(MakeIco({{16, 32}}), IcoChooseImage, {
         {"as made", [](Bytes&) {}, true},
+        {"a cursor file", [](Bytes& b) { Put(b, 2, 2, 2); }, false},
         {"no entries", [](Bytes& b) { Put(b, 4, 0, 2); }, false},
         {"image size too small for its rows", [](Bytes& b) { Put(b, 14, 1000); }, false},
         {"image taller than its rows", [](Bytes& b) { Put(b, 30, 64); }, false},
