@@ -1,7 +1,6 @@
 #include "app/Download.h"
 
-bool DownloadTakeReport(DownloadProgress* progress, uint32_t status, uint64_t count,
-                        uint64_t max) {
+bool DownloadTakeReport(DownloadProgress* progress, uint32_t status, uint64_t count, uint64_t max) {
     switch (status) {
     case DownloadBeginData:
     case DownloadData:

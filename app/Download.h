@@ -4,10 +4,10 @@
 // How far one page download may go before it is given up. Cycles never overlap, so a download
 // that never ends would stop the polling for good, and an endless page would be taken whole
 // into a 32-bit process; a real forum index is a small fraction of either bound.
-constexpr uint64_t DownloadByteCap = 4u << 20;      // bytes received
-constexpr uint32_t DownloadDeadlineMs = 60000;      // the product's, from the start of the download
-constexpr uint32_t DownloadWatchMs = 1000;          // how often a silent download is looked at
-constexpr int32_t DownloadRedirectCap = 10;         // a forum index moves once or twice at most
+constexpr uint64_t DownloadByteCap = 4u << 20;  // bytes received
+constexpr uint32_t DownloadDeadlineMs = 60000;  // the product's, from the start of the download
+constexpr uint32_t DownloadWatchMs = 1000;      // how often a silent download is looked at
+constexpr int32_t DownloadRedirectCap = 10;     // a forum index moves once or twice at most
 
 // The progress reports that matter here, by their bind status (urlmon's BINDSTATUS values).
 constexpr uint32_t DownloadRedirecting = 3;

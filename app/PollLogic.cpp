@@ -34,7 +34,8 @@ static bool RowListMakeRoom(RowList* rows, int32_t needed) {
     int64_t room = rows->room ? rows->room : RowRoomStep;
     while (room < static_cast<int64_t>(rows->length) + needed)
         room *= 2;
-    void* grown = room > INT32_MAX ? nullptr : PrivateReAlloc(rows->text, static_cast<size_t>(room));
+    void* grown =
+        room > INT32_MAX ? nullptr : PrivateReAlloc(rows->text, static_cast<size_t>(room));
     if (!grown)
         return false;
     rows->text = static_cast<char*>(grown);
@@ -59,7 +60,8 @@ bool RowListEqual(const RowList& a, const RowList& b) {
 }
 
 void RowListEach(const RowList& rows, RowSink sink, void* context) {
-    for (int32_t at = 0; at < rows.length; at += static_cast<int32_t>(std::strlen(rows.text + at)) + 1)
+    for (int32_t at = 0; at < rows.length;
+         at += static_cast<int32_t>(std::strlen(rows.text + at)) + 1)
         sink(context, rows.text + at);
 }
 

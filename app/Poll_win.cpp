@@ -71,13 +71,9 @@ void OnTotalLine(const char* total) {
     StrVarSet(&watcher.lastTotalText, total ? total : "");
 }
 
-void AddUserRow(void* rows, const char* row) {
-    RowListAdd(static_cast<RowList*>(rows), row);
-}
+void AddUserRow(void* rows, const char* row) { RowListAdd(static_cast<RowList*>(rows), row); }
 
-void AppendToList(void*, const char* row) {
-    GadgetAddItem(UserList, AppendItem, row);
-}
+void AppendToList(void*, const char* row) { GadgetAddItem(UserList, AppendItem, row); }
 
 // The list shows the page's rows: a page without a users line has none. Rows the list already
 // shows are left alone, so the user keeps the place scrolled to and the row selected. A refill

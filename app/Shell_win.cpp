@@ -51,8 +51,9 @@ bool FirstCopyForForum() {
 
 void PublishWindow() {
     if (publishedWindow)
-        InterlockedExchange(publishedWindow,
-                            static_cast<LONG>(reinterpret_cast<intptr_t>(WinHandle(WatcherWindow))));
+        InterlockedExchange(
+            publishedWindow,
+            static_cast<LONG>(reinterpret_cast<intptr_t>(WinHandle(WatcherWindow))));
 }
 
 // The user started the watcher again, most likely to find its window: show the running one.

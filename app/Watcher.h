@@ -15,21 +15,21 @@ struct WatcherState {
     std::atomic<int32_t> closing;       // 1 once the shell shuts down; cycles then stand still
     StrVar lastTotalText;               // only cycles touch it, never two at once
     int32_t lastUserCount;
-    RowList shownRows;                  // what list box 2 shows
-    RowList pageRows;                   // the rows of the page being read
+    RowList shownRows;  // what list box 2 shows
+    RowList pageRows;   // the rows of the page being read
 };
 extern WatcherState watcher;
 
 // Object numbers of the watcher's window, controls, sound, timer, tray icon, image and file.
 constexpr int32_t WatcherWindow = 0;
-constexpr int32_t StatusLabel = 1;      // time of the last poll
-constexpr int32_t UserList = 2;         // registered users on-line
-constexpr int32_t TotalLabel = 3;       // message total
-constexpr int32_t CounterLabel = 4;     // changes since the last acknowledgement
+constexpr int32_t StatusLabel = 1;   // time of the last poll
+constexpr int32_t UserList = 2;      // registered users on-line
+constexpr int32_t TotalLabel = 3;    // message total
+constexpr int32_t CounterLabel = 4;  // changes since the last acknowledgement
 constexpr int32_t AlertSoundNumber = 5;
 constexpr int32_t PollTimer = 6;
 constexpr int32_t WatcherTray = 7;
-constexpr int32_t IconImage = 8;        // the icon decoded last, for the tray and the window
+constexpr int32_t IconImage = 8;  // the icon decoded last, for the tray and the window
 constexpr int32_t PageFile = 0;
 
 // How often the watcher polls, and how long a download may run before it is given up.

@@ -81,4 +81,3 @@ void WatcherShowIcon(const void* icon, size_t size) {
         DestroyIcon(windowIcon);
     windowIcon = copy;
 }
-

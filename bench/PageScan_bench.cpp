@@ -49,8 +49,10 @@ int main() {
         }
         double us = BestMicrosecondsPerRun(3, [&] { ScanPage(path, &total, &rows); });
         double readUs = BestMicrosecondsPerRun(3, [&] { ScanPage(path, nullptr, &rows); });
-        std::printf("%-18s %4d lines, total %-7s: %8.1f us per page read and scanned, %8.1f us "
-                    "of it reading\n", page, lines, total ? total : "", us, readUs);
+        std::printf(
+            "%-18s %4d lines, total %-7s: %8.1f us per page read and scanned, %8.1f us "
+            "of it reading\n",
+            page, lines, total ? total : "", us, readUs);
         StrVarFree(total);
     }
     return 0;

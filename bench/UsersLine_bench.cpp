@@ -12,16 +12,21 @@ static const char UsersMarker[] =
     "\xEF\xEE\xEB\xFC\xE7\xEE\xE2\xE0\xF2\xE5\xEB\xE8:";
 
 static std::string UsersLine(int names) {
-    std::string line = "\t<td class=\"row1\" align=\"left\"><span class=\"gensmall\">Online: <b>9</b>"
-                       "<br />";
+    std::string line =
+        "\t<td class=\"row1\" align=\"left\"><span class=\"gensmall\">Online: <b>9</b>"
+        "<br />";
     line += UsersMarker;
     for (int i = 0; i < names; ++i) {
         line += i ? ", " : " ";
         std::string uid = std::to_string(100 + i);
         if (i == 0)
-            line += "<a href=\"profile.php?mode=viewprofile&amp;u=2\"style=\"color:#FFA34F\"><b>admin</b></a>";
+            line +=
+                "<a "
+                "href=\"profile.php?mode=viewprofile&amp;u=2\"style=\"color:#FFA34F\"><b>admin</"
+                "b></a>";
         else
-            line += "<a href=\"profile.php?mode=viewprofile&amp;u=" + uid + "\">user_" + uid + "</a>";
+            line +=
+                "<a href=\"profile.php?mode=viewprofile&amp;u=" + uid + "\">user_" + uid + "</a>";
     }
     return line + "</span></td>";
 }
@@ -36,9 +41,8 @@ int main() {
         std::string line = UsersLine(names);
         long rows = 0;
         int32_t count = 0;
-        double us = BestMicrosecondsPerRun(3, [&] {
-            UsersFromLine(line.c_str(), CountRow, &rows, &count);
-        });
+        double us = BestMicrosecondsPerRun(
+            3, [&] { UsersFromLine(line.c_str(), CountRow, &rows, &count); });
         std::printf("UsersFromLine: %4d names, %6zu-byte line: %10.1f us per line (%d rows)\n",
                     names, line.size(), us, count);
     }

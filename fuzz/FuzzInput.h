@@ -28,7 +28,7 @@ struct FuzzInput {
 
 // A property that must hold: abort so the fuzzer keeps the input. To stderr, which is unbuffered:
 // a message left in stdout's buffer would die with the abort when the log is a file.
-#define FUZZ_CHECK(cond)                                                                        \
-    ((cond) ? (void)0                                                                           \
+#define FUZZ_CHECK(cond)                                                                         \
+    ((cond) ? (void)0                                                                            \
             : (std::fprintf(stderr, "property failed: %s (%s:%d)\n", #cond, __FILE__, __LINE__), \
                std::abort()))

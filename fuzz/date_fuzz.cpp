@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     struct tm t = {};
     gmtime_r(&seconds, &t);
     const int32_t want[6] = {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
-                             t.tm_hour,        t.tm_min,      t.tm_sec};
+                             t.tm_hour,        t.tm_min,     t.tm_sec};
     const int32_t got[6] = {DateYear(value), DateMonth(value),  DateDay(value),
                             DateHour(value), DateMinute(value), DateSecond(value)};
     for (int i = 0; i < 6; ++i)

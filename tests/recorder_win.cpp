@@ -14,14 +14,17 @@ static std::string Utf8(const wchar_t* text) {
 
 int main() {
     wchar_t out[MAX_PATH], folder[MAX_PATH] = {};
-    if (!GetEnvironmentVariableW(L"RECORDER_OUT", out, MAX_PATH)) return 2;
+    if (!GetEnvironmentVariableW(L"RECORDER_OUT", out, MAX_PATH))
+        return 2;
     GetCurrentDirectoryW(MAX_PATH, folder);
     STARTUPINFOW startup = {};
     GetStartupInfoW(&startup);
     const unsigned show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : 0xFFFF;
-    const std::string line = Utf8(GetCommandLineW()) + "\t" + Utf8(folder) + "\t" + std::to_string(show) + "\n";
+    const std::string line =
+        Utf8(GetCommandLineW()) + "\t" + Utf8(folder) + "\t" + std::to_string(show) + "\n";
     FILE* file = _wfopen(out, L"ab");
-    if (!file) return 3;
+    if (!file)
+        return 3;
     const bool written = fwrite(line.data(), 1, line.size(), file) == line.size();
     return fclose(file) == 0 && written ? 0 : 4;
 }

@@ -26,7 +26,7 @@ void JoinCom() { CoInitialize(nullptr); }
 // Each area may rely on those set up before it: files build their lines in the scratch area,
 // the alpha probe must run before any tray icon is made, windows before gadgets.
 constexpr ToolkitStep StartUpSteps[] = {
-    ScratchInit, FileInit, ImageProbeAlpha, ImageInit, WinInit,
+    ScratchInit, FileInit, ImageProbeAlpha, ImageInit,    WinInit,
     GadgetInit,  TrayInit, ThreadInit,      InitControls, JoinCom,
 };
 

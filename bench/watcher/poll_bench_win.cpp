@@ -60,9 +60,7 @@ double NowMs() {
     return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-DWORD WINAPI CycleThread(void*) {
-    return PollForum(0);
-}
+DWORD WINAPI CycleThread(void*) { return PollForum(0); }
 
 // One cycle on a worker, as the shell runs it; the main thread handles the messages the worker
 // sends to the controls meanwhile, as its event loop would.
@@ -133,12 +131,13 @@ void ReportResources(const char* when) {
     HANDLE process = GetCurrentProcess();
     DWORD handles = 0;
     GetProcessHandleCount(process, &handles);
-    printf("%s: handles %lu (kernel table: %ld), GDI objects %lu, USER objects %lu, "
-           "next GDI slot %lu, next USER slot %lu\n", when,
-           static_cast<unsigned long>(handles), CountHandlesInSystemTable(GetCurrentProcessId()),
-           static_cast<unsigned long>(GetGuiResources(process, GR_GDIOBJECTS)),
-           static_cast<unsigned long>(GetGuiResources(process, GR_USEROBJECTS)),
-           NextGdiSlot(), NextUserSlot());
+    printf(
+        "%s: handles %lu (kernel table: %ld), GDI objects %lu, USER objects %lu, "
+        "next GDI slot %lu, next USER slot %lu\n",
+        when, static_cast<unsigned long>(handles), CountHandlesInSystemTable(GetCurrentProcessId()),
+        static_cast<unsigned long>(GetGuiResources(process, GR_GDIOBJECTS)),
+        static_cast<unsigned long>(GetGuiResources(process, GR_USEROBJECTS)), NextGdiSlot(),
+        NextUserSlot());
     std::vector<HANDLE> heaps(64);
     DWORD count = GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data());
     HANDLE defaultHeap = GetProcessHeap();
@@ -152,9 +151,8 @@ void ReportResources(const char* when) {
                                                    : "";
         // The marks themselves are left out of the figures.
         const SIZE_T mark = t.privateHeap ? PrivateMarkSize : t.stringHeap ? StringMarkSize : 0;
-        printf("%s: heap %lu%s: %lu bytes in %lu blocks\n", when,
-               static_cast<unsigned long>(i), name,
-               static_cast<unsigned long>(t.busyBytes - mark),
+        printf("%s: heap %lu%s: %lu bytes in %lu blocks\n", when, static_cast<unsigned long>(i),
+               name, static_cast<unsigned long>(t.busyBytes - mark),
                static_cast<unsigned long>(t.busyBlocks - (mark ? 1 : 0)));
     }
     PrivateFree(privateMark);
@@ -222,8 +220,8 @@ void MeasureDownload(const char* path, int repeats) {
         }
         const double cpu = CpuMs(process) - cpu0, wall = NowMs() - wall0;
         printf("download only, %s: %.2f ms wall, %.3f ms CPU per download (%d downloads)\n",
-               fresh ? "each on a new thread" : "all on one thread", wall / repeats,
-               cpu / repeats, repeats);
+               fresh ? "each on a new thread" : "all on one thread", wall / repeats, cpu / repeats,
+               repeats);
     }
     StrVarFree(address);
 }
@@ -235,8 +233,10 @@ void MeasureScan(const char* path, int repeats) {
     for (int i = 0; i < repeats; i++)
         lines = ScanSavedPage(path);
     const double cpu = CpuMs(process) - cpu0, wall = NowMs() - wall0;
-    printf("scan only (saved page, %d lines read): %.3f ms wall, %.3f ms CPU per scan "
-           "(%d scans)\n", lines, wall / repeats, cpu / repeats, repeats);
+    printf(
+        "scan only (saved page, %d lines read): %.3f ms wall, %.3f ms CPU per scan "
+        "(%d scans)\n",
+        lines, wall / repeats, cpu / repeats, repeats);
 }
 
 }  // namespace
@@ -280,9 +280,10 @@ int main(int argc, char** argv) {
         fflush(stdout);
     }
     if (done > 0)
-        printf("full cycles: %d, %.2f ms wall (max %.1f), %.3f ms CPU of this process per cycle "
-               "(download included, server not)\n", done, wallTotal / done, wallMax,
-               cpuTotal / done);
+        printf(
+            "full cycles: %d, %.2f ms wall (max %.1f), %.3f ms CPU of this process per cycle "
+            "(download included, server not)\n",
+            done, wallTotal / done, wallMax, cpuTotal / done);
     const int32_t pos = ScratchEnd();
     TempDirectory(pos);
     StrAppend("Temp.htm");

@@ -22,16 +22,15 @@
 namespace {
 
 // The watcher's title and class; UTF-16 here, so the lookup does not depend on the code page.
-const wchar_t WatcherTitle[] = L"\u0441\u043b\u0435\u0434\u0438\u043c \u0437\u0430 "
-                               L"\u0444\u043e\u0440\u0443\u043c\u043e\u043c";
+const wchar_t WatcherTitle[] =
+    L"\u0441\u043b\u0435\u0434\u0438\u043c \u0437\u0430 "
+    L"\u0444\u043e\u0440\u0443\u043c\u043e\u043c";
 const wchar_t WatcherClass[] = L"WindowClass_0";
 constexpr int ExitNotFound = 2;
 
 using QueryProcessFn = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
 
-FARPROC NtFunction(const char* name) {
-    return GetProcAddress(GetModuleHandleA("ntdll.dll"), name);
-}
+FARPROC NtFunction(const char* name) { return GetProcAddress(GetModuleHandleA("ntdll.dll"), name); }
 
 // One slot of the GDI handle table as Wine lays it out, the same at either pointer width.
 struct GdiTableEntry {
@@ -105,8 +104,8 @@ int main() {
     DWORD pid = 0;
     if (window)
         GetWindowThreadProcessId(window, &pid);
-    HANDLE process = pid ? OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid)
-                         : nullptr;
+    HANDLE process =
+        pid ? OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid) : nullptr;
     if (!process) {
         printf("{\"found\": false}\n");
         return ExitNotFound;
@@ -120,13 +119,13 @@ int main() {
     const DWORD gdiCounted = GetGuiResources(process, GR_GDIOBJECTS);
     const long gdi = gdiCounted ? static_cast<long>(gdiCounted) : CountGdiInOwnTable(process);
     const DWORD user = GetGuiResources(process, GR_USEROBJECTS);
-    printf("{\"found\": true, \"pid\": %lu, \"working_set\": %llu, \"private\": %llu, "
-           "\"handles\": %ld, \"gdi\": %ld, \"user\": %lu, \"windows\": %ld, "
-           "\"user_slot\": %lu}\n",
-           static_cast<unsigned long>(pid),
-           static_cast<unsigned long long>(memory.WorkingSetSize),
-           static_cast<unsigned long long>(memory.PagefileUsage), handles, gdi,
-           static_cast<unsigned long>(user), CountWindows(pid), NextUserSlot());
+    printf(
+        "{\"found\": true, \"pid\": %lu, \"working_set\": %llu, \"private\": %llu, "
+        "\"handles\": %ld, \"gdi\": %ld, \"user\": %lu, \"windows\": %ld, "
+        "\"user_slot\": %lu}\n",
+        static_cast<unsigned long>(pid), static_cast<unsigned long long>(memory.WorkingSetSize),
+        static_cast<unsigned long long>(memory.PagefileUsage), handles, gdi,
+        static_cast<unsigned long>(user), CountWindows(pid), NextUserSlot());
     CloseHandle(process);
     return 0;
 }

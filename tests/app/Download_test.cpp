@@ -4,15 +4,19 @@
 
 #include <vector>
 
-struct BoundCase { uint64_t bytes; uint32_t elapsedMs; bool over; };
+struct BoundCase {
+    uint64_t bytes;
+    uint32_t elapsedMs;
+    bool over;
+};
 TEST(DownloadOverBound, GivesUpPastTheCapOrAtTheDeadlineOnly) {
     constexpr uint32_t Deadline = 60000;
     const BoundCase cases[] = {
         {0, 0, false},
         {DownloadByteCap, Deadline - 1, false},  // both bounds reached, none passed
         {DownloadByteCap + 1, 0, true},
-        {0, Deadline, true},                      // silence alone ends it
-        {uint64_t(1) << 40, 0, true},             // past 32 bits of bytes too
+        {0, Deadline, true},           // silence alone ends it
+        {uint64_t(1) << 40, 0, true},  // past 32 bits of bytes too
     };
     for (const BoundCase& c : cases)
         EXPECT_EQ(DownloadOverBound(c.bytes, c.elapsedMs, Deadline), c.over)
@@ -22,7 +26,11 @@ TEST(DownloadOverBound, GivesUpPastTheCapOrAtTheDeadlineOnly) {
     EXPECT_EQ(DownloadElapsedMs(UINT32_MAX - 999, 500), 1500u);
 }
 
-struct Report { uint32_t status; uint64_t count; uint64_t max; };
+struct Report {
+    uint32_t status;
+    uint64_t count;
+    uint64_t max;
+};
 struct SequenceCase {
     const char* what;
     std::vector<Report> reports;
@@ -35,15 +43,23 @@ TEST(DownloadTakeReport, JudgesThePageByItsDataReportsOnly) {
     constexpr uint32_t Connecting = 2, TypeKnown = 13, CacheFileKnown = 14;
     const SequenceCase cases[] = {
         {"a whole page, then a cache report with counts of its own",
-         {{Connecting, 0, 0}, {TypeKnown, 0, 0}, {DownloadBeginData, 8192, 46274},
-          {DownloadData, 40000, 46274}, {DownloadEndData, 46274, 46274}, {CacheFileKnown, 0, 46274}},
+         {{Connecting, 0, 0},
+          {TypeKnown, 0, 0},
+          {DownloadBeginData, 8192, 46274},
+          {DownloadData, 40000, 46274},
+          {DownloadEndData, 46274, 46274},
+          {CacheFileKnown, 0, 46274}},
          true},
         {"a type report with no count after the data",
-         {{DownloadEndData, 46274, 46274}, {TypeKnown, 0, 100}}, true},
-        {"a page sent in chunks with no length", {{DownloadData, 4096, 0}, {DownloadEndData, 50000, 0}},
+         {{DownloadEndData, 46274, 46274}, {TypeKnown, 0, 100}},
+         true},
+        {"a page sent in chunks with no length",
+         {{DownloadData, 4096, 0}, {DownloadEndData, 50000, 0}},
          true},
         {"cut short of its length",
-         {{DownloadBeginData, 4096, 46274}, {DownloadEndData, 23137, 46274}, {CacheFileKnown, 0, 0}},
+         {{DownloadBeginData, 4096, 46274},
+          {DownloadEndData, 23137, 46274},
+          {CacheFileKnown, 0, 0}},
          false},
         {"an empty answer", {{Connecting, 0, 0}}, true},
     };

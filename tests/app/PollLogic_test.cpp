@@ -22,8 +22,8 @@ TEST(PollTotalAlerts, OnlyAChangeAfterANonEmptyTotalAlerts) {
     EXPECT_FALSE(PollTotalAlerts("", "120"));       // after a total that became empty: nothing
     EXPECT_FALSE(PollTotalAlerts("120", "120"));
     EXPECT_TRUE(PollTotalAlerts("120", "121"));
-    EXPECT_TRUE(PollTotalAlerts("120", nullptr));   // losing the bold run is a change too
-    EXPECT_FALSE(PollTotalShown(nullptr, ""));      // before the first page label 3 shows no total
+    EXPECT_TRUE(PollTotalAlerts("120", nullptr));  // losing the bold run is a change too
+    EXPECT_FALSE(PollTotalShown(nullptr, ""));     // before the first page label 3 shows no total
     EXPECT_TRUE(PollTotalShown("", nullptr));
     EXPECT_FALSE(PollTotalShown("120", "1200"));
 }
@@ -34,13 +34,15 @@ TEST(RowList, EqualOnlyForTheSameRowsInOrder) {
     auto make = [](std::initializer_list<std::string> texts, int repeat = 1) {
         RowList rows{};
         for (int i = 0; i < repeat; i++)
-            for (const std::string& t : texts) RowListAdd(&rows, t.c_str());
+            for (const std::string& t : texts)
+                RowListAdd(&rows, t.c_str());
         return rows;
     };
     RowList shown = make({" admin", "", std::string(3000, 'x')}, 5);
     RowList same = make({" admin", "", std::string(3000, 'x')}, 5);
     std::string back;
-    RowListEach(same, [](void* out, const char* row) { *static_cast<std::string*>(out) += row; }, &back);
+    RowListEach(
+        same, [](void* out, const char* row) { *static_cast<std::string*>(out) += row; }, &back);
     EXPECT_EQ(back.size(), 5 * (6 + 3000u));
     EXPECT_TRUE(RowListEqual(shown, same));
     for (RowList other : {make({"ab", "c"}), make({" admin", ""}, 5), make({})}) {
@@ -53,7 +55,8 @@ TEST(RowList, EqualOnlyForTheSameRowsInOrder) {
     EXPECT_FALSE(RowListEqual(split, split));
     RowListClear(&split);
     EXPECT_TRUE(RowListEqual(split, RowList{}));
-    for (RowList* rows : {&shown, &same, &split, &joined}) RowListFree(rows);
+    for (RowList* rows : {&shown, &same, &split, &joined})
+        RowListFree(rows);
 }
 
 // Each text is built after the earlier ones, the last long enough to move the area: each reads

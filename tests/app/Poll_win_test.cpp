@@ -96,7 +96,9 @@ PageServer server;
 HWND Control(int32_t number) { return GetDlgItem(WinHandle(WatcherWindow), number); }
 
 // What the cycle asked of the controls: texts set on labels 1 and 3, list emptyings and rows.
-struct Asked { int stamps, totals, clears, rows; };
+struct Asked {
+    int stamps, totals, clears, rows;
+};
 Asked asked;
 WNDPROC controlProcs[3];
 
@@ -122,7 +124,8 @@ protected:
         // A temporary folder of our own, so no other program's page gets in the way.
         char temp[MAX_PATH] = {};
         GetTempPathA(sizeof temp, temp);
-        const std::string folder = std::string(temp) + "poll-" + std::to_string(GetCurrentProcessId());
+        const std::string folder =
+            std::string(temp) + "poll-" + std::to_string(GetCurrentProcessId());
         CreateDirectoryA(folder.c_str(), nullptr);
         SetEnvironmentVariableA("TMP", folder.c_str());
         ASSERT_TRUE(PrivateHeapCreate());
@@ -144,7 +147,11 @@ protected:
 // A page like the last one costs the window nothing but the stamp: the list keeps the place the
 // user scrolled to, and the labels are not painted again.
 TEST_F(PollForumTest, QuietCyclesAskTheWindowForTheStampOnly) {
-    const struct { const char* what; std::string page; Asked want; } cases[] = {
+    const struct {
+        const char* what;
+        std::string page;
+        Asked want;
+    } cases[] = {
         {"first page", Page("100", 2), {1, 1, 1, 3}},
         {"the same page", Page("100", 2), {1, 0, 0, 0}},
         {"one user more", Page("100", 3), {1, 0, 1, 4}},
@@ -179,7 +186,8 @@ TEST_F(PollForumTest, RefilledListScrollsOverAllItsRows) {
 TEST_F(PollForumTest, TheWindowsIconOutlivesTheNextDecode) {
     Cycle(Page("200", 1));
     Cycle(Page("201", 1));
-    auto icon = reinterpret_cast<HICON>(SendMessageA(WinHandle(WatcherWindow), WM_GETICON, ICON_SMALL, 0));
+    auto icon =
+        reinterpret_cast<HICON>(SendMessageA(WinHandle(WatcherWindow), WM_GETICON, ICON_SMALL, 0));
     ImageFromMemory(IconImage, IconIdle, IconIdleSize);
     ICONINFO info = {};
     ASSERT_TRUE(GetIconInfo(icon, &info)) << "the window shows a destroyed icon";

@@ -15,10 +15,12 @@ namespace {
 const bool heapReady = PrivateHeapCreate();
 
 // The markers as the page carries them, in Windows-1251.
-const std::string Total = "\xCD\xE0\xF8\xE8 \xEF\xEE\xEB\xFC\xE7\xEE\xE2\xE0\xF2\xE5\xEB\xE8 "
-                          "\xEE\xF1\xF2\xE0\xE2\xE8\xEB\xE8 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9:";
-const std::string Users = "\xC7\xE0\xF0\xE5\xE3\xE8\xF1\xF2\xF0\xE8\xF0\xEE\xE2\xE0\xED\xED\xFB"
-                          "\xE5 \xEF\xEE\xEB\xFC\xE7\xEE\xE2\xE0\xF2\xE5\xEB\xE8:";
+const std::string Total =
+    "\xCD\xE0\xF8\xE8 \xEF\xEE\xEB\xFC\xE7\xEE\xE2\xE0\xF2\xE5\xEB\xE8 "
+    "\xEE\xF1\xF2\xE0\xE2\xE8\xEB\xE8 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9:";
+const std::string Users =
+    "\xC7\xE0\xF0\xE5\xE3\xE8\xF1\xF2\xF0\xE8\xF0\xEE\xE2\xE0\xED\xED\xFB"
+    "\xE5 \xEF\xEE\xEB\xFC\xE7\xEE\xE2\xE0\xF2\xE5\xEB\xE8:";
 const std::string End = "</span></td>";
 using Rows = std::vector<std::string>;
 
@@ -45,7 +47,8 @@ TEST(TotalFromLine, TakesFirstBoldRunOfAMarkedLine) {
     const std::string cases[][2] = {
         {"<td><b>12</b> x</td>", "(not a total line)"},
         {"<span class=\"gensmall\">" + Total + " <b>4176</b><br />", "4176"},
-        {Total + " 4176", ""}, {Total + " <b>4176", ""},
+        {Total + " 4176", ""},
+        {Total + " <b>4176", ""},
         {"<b>early</b> " + Total + " <b>4176</b>", "early"},  // from the line's start
         {"</b>" + Total + " <b>4176</b><b>5</b>", "4176"},    // the close must follow the open
     };
@@ -60,7 +63,10 @@ TEST(TotalFromLine, TakesFirstBoldRunOfAMarkedLine) {
 }
 
 TEST(UsersFromLine, SplitsRowsWithOneSurplusPass) {
-    const struct { std::string after; Rows rows; } cases[] = {
+    const struct {
+        std::string after;
+        Rows rows;
+    } cases[] = {
         // Every entry a link: the surplus pass yields an empty last row.
         {" <a href=x1><b>Ann</b></a>, <a href=x2>Bob</a>" + End, {" Ann", " Bob", ""}},
         // No links: the page's word for "nobody" is the one row, leading space kept.
@@ -68,12 +74,13 @@ TEST(UsersFromLine, SplitsRowsWithOneSurplusPass) {
         {" <a href=x1>Ann</a>", {""}},  // no end of the list: only the appended comma
         // A ">" inside an attribute adds a pass, and the tag is cut at it.
         {" <a href=\"x>y\">Ann</a>" + End, {" y\">Ann", "", ""}},
-        {" <a href=x1>Ann</a>, <a href=x1>Ann</a>" + End, {" Ann", "", ""}},    // one link twice
+        {" <a href=x1>Ann</a>, <a href=x1>Ann</a>" + End, {" Ann", "", ""}},      // one link twice
         {" <a href=x1>Ann</a>, <a href=x2>Ann</a>" + End, {" Ann", " Ann", ""}},  // two links
         // An administrator's coloured link and a hidden user's italics, as the page writes
         // them; nothing is decoded or trimmed.
         {" <a href=\"profile.php?mode=viewprofile&amp;u=2\"style=\"color:#FFA34F\"><b>admin</b>"
-         "</a>, <a href=\"profile.php?mode=viewprofile&amp;u=9\"><i>K&amp;K</i></a>" + End,
+         "</a>, <a href=\"profile.php?mode=viewprofile&amp;u=9\"><i>K&amp;K</i></a>" +
+             End,
          {" admin", " <i>K&amp;K</i>", "", "", ""}},
     };
     for (const auto& c : cases)

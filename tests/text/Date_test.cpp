@@ -21,9 +21,12 @@ TEST(DateFormat, RendersTokensCaseInsensitively) {
     ASSERT_TRUE(PrivateHeapCreate());  // the mask is copied there
     ScratchInit();
     const char* cases[][2] = {
-        {"%hh:%ii:%ss", "09:05:03"},        {"%HH:%Ii:%sS", "09:05:03"},
-        {"%YYYY-%mM-%dd", "2010-12-16"},    {"%yy|%yyy|%yyyyy", "10|10y|2010y"},
-        {"%x %h %", "%x %h %"},             {"%%hh", "%09"},
+        {"%hh:%ii:%ss", "09:05:03"},
+        {"%HH:%Ii:%sS", "09:05:03"},
+        {"%YYYY-%mM-%dd", "2010-12-16"},
+        {"%yy|%yyy|%yyyyy", "10|10y|2010y"},
+        {"%x %h %", "%x %h %"},
+        {"%%hh", "%09"},
         {nullptr, ""},
     };
     for (const auto& c : cases)

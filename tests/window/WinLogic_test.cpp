@@ -11,7 +11,10 @@
 TEST(WinDecodeFlags, SplitsOptionsFromStyle) {
     constexpr WinCentre None = WinCentre::None, Screen = WinCentre::Screen;
     constexpr WinShow Normal = WinShow::Normal, Hidden = WinShow::Hidden;
-    const struct { uint32_t flags; WinOpenStyle want; } cases[] = {
+    const struct {
+        uint32_t flags;
+        WinOpenStyle want;
+    } cases[] = {
         // style, extended style, centring, show, gadget parent, size state
         {0xCA0001, {0xCA0000, 0, Screen, Normal, true, false}},  // the watcher's window
         // Nothing but options: a caption is added all the same.
@@ -45,8 +48,14 @@ TEST(WinCentre, PlacesAndClampsAlongOneAxis) {
 
 // Mouse messages from a move (0x200) to a middle release (0x207).
 TEST(TrayKindFromMouse, OnlyPressesAndDoubleClicksHaveKinds) {
-    const int32_t kinds[] = {TrayKindNone, TrayKindLeftPress, TrayKindNone, TrayKindLeftDoubleClick,
-                             TrayKindRightPress, TrayKindNone, TrayKindRightDoubleClick, TrayKindNone};
+    const int32_t kinds[] = {TrayKindNone,
+                             TrayKindLeftPress,
+                             TrayKindNone,
+                             TrayKindLeftDoubleClick,
+                             TrayKindRightPress,
+                             TrayKindNone,
+                             TrayKindRightDoubleClick,
+                             TrayKindNone};
     for (uint32_t i = 0; i < 8; ++i)
         EXPECT_EQ(TrayKindFromMouse(0x200 + i), kinds[i]) << i;
 }
@@ -54,8 +63,11 @@ TEST(TrayKindFromMouse, OnlyPressesAndDoubleClicksHaveKinds) {
 // A 4 x 4 threshold around a press at the origin: its edge is still inside. Points are packed as
 // in a mouse message, and captured ones may be negative.
 TEST(DragThresholdPassed, LeavesTheRectangleOnlyBeyondTheThreshold) {
-    const struct { int dx, dy; bool passed; } moves[] = {
-        {4, 4, false}, {-4, -4, false}, {5, 0, true}, {-5, 0, true}, {0, 5, true}, {0, -5, true}};
+    const struct {
+        int dx, dy;
+        bool passed;
+    } moves[] = {{4, 4, false}, {-4, -4, false}, {5, 0, true},
+                 {-5, 0, true}, {0, 5, true},    {0, -5, true}};
     auto p = [](int x, int y) { return static_cast<uint32_t>(y) << 16 | static_cast<uint16_t>(x); };
     for (const auto& m : moves)
         EXPECT_EQ(DragThresholdPassed(0, p(m.dx, m.dy), 4, 4), m.passed) << m.dx << " " << m.dy;
@@ -64,8 +76,10 @@ TEST(DragThresholdPassed, LeavesTheRectangleOnlyBeyondTheThreshold) {
 // No focus yet: Tab takes the first stop, Shift+Tab the last; focus on something that takes no
 // Tab stays put; both wrap around, the watcher's list box being its only stop.
 TEST(TabWalk, WrapsAroundTheTabStops) {
-    const struct { std::vector<uintptr_t> stops; uintptr_t current, next, previous; } cases[] = {
-        {{1, 2, 3}, 0, 1, 3}, {{1, 2, 3}, 2, 3, 1}, {{1, 2, 3}, 9, 0, 3}, {{5}, 5, 5, 5}};
+    const struct {
+        std::vector<uintptr_t> stops;
+        uintptr_t current, next, previous;
+    } cases[] = {{{1, 2, 3}, 0, 1, 3}, {{1, 2, 3}, 2, 3, 1}, {{1, 2, 3}, 9, 0, 3}, {{5}, 5, 5, 5}};
     for (const auto& c : cases) {
         TabWalk walk{};
         walk.current = c.current;

@@ -21,7 +21,8 @@ static bool DepthKnown(uint32_t bits) {
 // Bytes of colour table the pixel transfer may read: the declared number of entries, or for
 // palette depths the full palette when none is declared.
 static uint64_t ColourTableBytes(uint32_t bits, uint32_t used) {
-    if (used == 0 && bits <= 8) used = 1u << bits;
+    if (used == 0 && bits <= 8)
+        used = 1u << bits;
     return uint64_t{used} * 4;
 }
 
@@ -33,7 +34,8 @@ static bool PixelBytes(const ByteView& file, const BmpLayout& l, uint32_t compre
     switch (compression) {
     case BiRgb:
     case BiBitfields: {
-        const uint64_t stride = (uint64_t{static_cast<uint32_t>(l.width)} * l.bitCount + 31) / 32 * 4;
+        const uint64_t stride =
+            (uint64_t{static_cast<uint32_t>(l.width)} * l.bitCount + 31) / 32 * 4;
         const int64_t rows = l.height < 0 ? -int64_t{l.height} : l.height;
         *bytes = stride * static_cast<uint64_t>(rows);
         return compression == BiRgb || l.bitCount == 16 || l.bitCount == 32;
@@ -48,10 +50,12 @@ static bool PixelBytes(const ByteView& file, const BmpLayout& l, uint32_t compre
 }
 
 bool BmpInspect(const void* data, size_t size, BmpLayout* layout) {
-    if (!BmpIsBitmap(data, size) || !layout) return false;
+    if (!BmpIsBitmap(data, size) || !layout)
+        return false;
     const ByteView file{static_cast<const uint8_t*>(data), size};
     const uint32_t headerSize = file.U32(FileHeaderBytes);
-    if (headerSize < InfoHeaderBytes || !file.Holds(FileHeaderBytes, headerSize)) return false;
+    if (headerSize < InfoHeaderBytes || !file.Holds(FileHeaderBytes, headerSize))
+        return false;
 
     BmpLayout l{};
     l.width = file.I32(18);
@@ -65,8 +69,10 @@ bool BmpInspect(const void* data, size_t size, BmpLayout* layout) {
 
     const uint32_t compression = file.U32(30);
     uint64_t info = headerSize + ColourTableBytes(l.bitCount, file.U32(46));
-    if (compression == BiBitfields && headerSize == InfoHeaderBytes) info += MaskBytes;
-    if (!file.Holds(FileHeaderBytes, info)) return false;
+    if (compression == BiBitfields && headerSize == InfoHeaderBytes)
+        info += MaskBytes;
+    if (!file.Holds(FileHeaderBytes, info))
+        return false;
 
     uint64_t pixels = 0;
     const uint32_t pixelOffset = file.U32(10);
@@ -81,7 +87,8 @@ bool PixelsHaveAlpha(const uint8_t* pixels, int32_t width, int32_t rows, size_t 
     for (int32_t y = 0; y < rows; ++y) {
         const uint8_t* row = pixels + static_cast<size_t>(y) * stride;
         for (int32_t x = 0; x < width; ++x)
-            if (row[x * 4 + 3] != 0) return true;
+            if (row[x * 4 + 3] != 0)
+                return true;
     }
     return false;
 }
@@ -89,6 +96,7 @@ bool PixelsHaveAlpha(const uint8_t* pixels, int32_t width, int32_t rows, size_t 
 void PixelsMakeOpaque(uint8_t* pixels, int32_t width, int32_t rows, size_t stride) {
     for (int32_t y = 0; y < rows; ++y) {
         uint8_t* row = pixels + static_cast<size_t>(y) * stride;
-        for (int32_t x = 0; x < width; ++x) row[x * 4 + 3] = 0xFF;
+        for (int32_t x = 0; x < width; ++x)
+            row[x * 4 + 3] = 0xFF;
     }
 }

@@ -20,7 +20,8 @@ static uint64_t ChooseEntry(const ByteView& file, uint32_t count) {
     uint64_t chosen = DirectoryBytes;
     for (uint32_t i = 1; i < count; ++i) {
         const uint64_t entry = DirectoryBytes + i * EntryBytes;
-        if (file.data[entry] == file.data[chosen] && file.data[entry + 1] == file.data[chosen + 1] &&
+        if (file.data[entry] == file.data[chosen] &&
+            file.data[entry + 1] == file.data[chosen + 1] &&
             file.U16(entry + 6) > file.U16(chosen + 6))
             chosen = entry;
     }
@@ -28,9 +29,11 @@ static uint64_t ChooseEntry(const ByteView& file, uint32_t count) {
 }
 
 static bool IsPng(const ByteView& image) {
-    if (!image.Holds(0, sizeof PngSignature)) return false;
+    if (!image.Holds(0, sizeof PngSignature))
+        return false;
     for (size_t i = 0; i < sizeof PngSignature; ++i)
-        if (image.data[i] != PngSignature[i]) return false;
+        if (image.data[i] != PngSignature[i])
+            return false;
     return true;
 }
 
@@ -38,19 +41,23 @@ static bool IsPng(const ByteView& image) {
 // built from a copy of exactly these bytes, and nothing may be read past the copy.
 static bool InspectBitmapImage(const ByteView& image, IcoImage* out) {
     const uint32_t headerSize = image.U32(0);
-    if (headerSize < InfoHeaderBytes || !image.Holds(0, headerSize)) return false;
+    if (headerSize < InfoHeaderBytes || !image.Holds(0, headerSize))
+        return false;
     const int32_t width = image.I32(4);
     const int32_t height = image.I32(8) / 2;  // colour rows and mask rows
     const uint32_t bits = image.U16(14);
     if (width <= 0 || width > MaxSide || height <= 0 || height > MaxSide || image.U32(16) != 0)
         return false;
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+        return false;
     uint32_t colours = image.U32(32);
-    if (colours == 0 && bits <= 8) colours = 1u << bits;
+    if (colours == 0 && bits <= 8)
+        colours = 1u << bits;
     const uint64_t colourStride = (uint64_t{static_cast<uint32_t>(width)} * bits + 31) / 32 * 4;
     const uint64_t maskStride = (uint64_t{static_cast<uint32_t>(width)} + 31) / 32 * 4;
     const uint64_t need = headerSize + uint64_t{colours} * 4 + (colourStride + maskStride) * height;
-    if (!image.Holds(0, need)) return false;
+    if (!image.Holds(0, need))
+        return false;
     out->width = width;
     out->height = height;
     out->bitCount = static_cast<uint16_t>(bits);
@@ -58,15 +65,18 @@ static bool InspectBitmapImage(const ByteView& image, IcoImage* out) {
 }
 
 bool IcoChooseImage(const void* data, size_t size, IcoImage* image) {
-    if (!IcoIsIcon(data, size) || !image) return false;
+    if (!IcoIsIcon(data, size) || !image)
+        return false;
     const ByteView file{static_cast<const uint8_t*>(data), size};
     const uint32_t count = file.U16(4);
-    if (count == 0 || !file.Holds(DirectoryBytes, uint64_t{count} * EntryBytes)) return false;
+    if (count == 0 || !file.Holds(DirectoryBytes, uint64_t{count} * EntryBytes))
+        return false;
 
     const uint64_t entry = ChooseEntry(file, count);
     const uint32_t bytes = file.U32(entry + 8);
     const uint32_t offset = file.U32(entry + 12);
-    if (bytes == 0 || !file.Holds(offset, bytes)) return false;
+    if (bytes == 0 || !file.Holds(offset, bytes))
+        return false;
     const ByteView picture{file.data + offset, bytes};
 
     IcoImage chosen{};

@@ -12,8 +12,8 @@
 namespace {
 
 struct ImageRecord {
-    HANDLE handle;         // bitmap or icon; 0 marks a free slot. The record owns it.
-    uint16_t width;        // of the bitmap, or of the icon's colour bitmap
+    HANDLE handle;   // bitmap or icon; 0 marks a free slot. The record owns it.
+    uint16_t width;  // of the bitmap, or of the icon's colour bitmap
     uint16_t height;
     uint8_t bitsPerPixel;
 };
@@ -38,7 +38,8 @@ ObjectTable* imageTable;
 // fully transparent: such pixels are made opaque. Any non-zero alpha means the file meant it.
 void RepairAlpha(HBITMAP bitmap, const BmpLayout& layout) {
     BITMAP info{};
-    if (GetObjectA(bitmap, sizeof info, &info) != sizeof info || !info.bmBits) return;
+    if (GetObjectA(bitmap, sizeof info, &info) != sizeof info || !info.bmBits)
+        return;
     GdiFlush();  // SetDIBits may still be queued; the pixel memory must be current
     uint8_t* pixels = static_cast<uint8_t*>(info.bmBits);
     const int32_t rows = layout.height < 0 ? -layout.height : layout.height;
@@ -48,9 +49,11 @@ void RepairAlpha(HBITMAP bitmap, const BmpLayout& layout) {
 
 HBITMAP DecodeBmp(const uint8_t* data, size_t size) {
     BmpLayout layout{};
-    if (!BmpInspect(data, size, &layout)) return nullptr;
+    if (!BmpInspect(data, size, &layout))
+        return nullptr;
     HDC screen = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-    if (!screen) return nullptr;
+    if (!screen)
+        return nullptr;
     BITMAPINFO target{};
     target.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     target.bmiHeader.biWidth = layout.width;
@@ -61,7 +64,8 @@ HBITMAP DecodeBmp(const uint8_t* data, size_t size) {
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(screen, &target, DIB_RGB_COLORS, &bits, nullptr, 0);
     DeleteDC(screen);
-    if (!bitmap) return nullptr;
+    if (!bitmap)
+        return nullptr;
 
     // The system converts depth and palette and expands run lengths; the walk above has made
     // sure that everything it reads lies inside the data.
@@ -71,14 +75,16 @@ HBITMAP DecodeBmp(const uint8_t* data, size_t size) {
                   reinterpret_cast<const BITMAPINFO*>(data + layout.infoOffset), DIB_RGB_COLORS);
         DeleteDC(memory);
     }
-    if (layout.targetBits == 32) RepairAlpha(bitmap, layout);
+    if (layout.targetBits == 32)
+        RepairAlpha(bitmap, layout);
     return bitmap;
 }
 
 HICON CreateIconFromCopy(const uint8_t* image, const IcoImage& chosen) {
     // The system wants the image in a block of its own, and keeps nothing of it afterwards.
     HGLOBAL copy = GlobalAlloc(GMEM_FIXED, chosen.size);
-    if (!copy) return nullptr;
+    if (!copy)
+        return nullptr;
     PBYTE bytes = static_cast<PBYTE>(copy);  // a fixed block's handle is its address
     std::memcpy(bytes, image, chosen.size);
     const DWORD size = static_cast<DWORD>(chosen.size);
@@ -94,13 +100,15 @@ HICON CreateIconFromCopy(const uint8_t* image, const IcoImage& chosen) {
 
 HICON DecodeIco(const uint8_t* data, size_t size) {
     IcoImage chosen{};
-    if (!IcoChooseImage(data, size, &chosen)) return nullptr;
+    if (!IcoChooseImage(data, size, &chosen))
+        return nullptr;
     return CreateIconFromCopy(data + chosen.offset, chosen);
 }
 
 HANDLE DecodeOther(const void* data, size_t size) {
     for (const ImageDecoder* d = imageDecoders; d; d = d->next)
-        if (HANDLE h = d->decode(data, size)) return h;
+        if (HANDLE h = d->decode(data, size))
+            return h;
     return nullptr;
 }
 
@@ -112,14 +120,17 @@ bool FillRecord(ImageRecord* record, HANDLE handle) {
         GetObjectA(handle, sizeof info, &info);
     } else {
         ICONINFO icon{};
-        if (!GetIconInfo(static_cast<HICON>(handle), &icon)) return false;
+        if (!GetIconInfo(static_cast<HICON>(handle), &icon))
+            return false;
         if (icon.hbmColor) {
             GetObjectA(icon.hbmColor, sizeof info, &info);
         } else if (icon.hbmMask && GetObjectA(icon.hbmMask, sizeof info, &info)) {
             info.bmHeight /= 2;
         }
-        if (icon.hbmColor) DeleteObject(icon.hbmColor);
-        if (icon.hbmMask) DeleteObject(icon.hbmMask);
+        if (icon.hbmColor)
+            DeleteObject(icon.hbmColor);
+        if (icon.hbmMask)
+            DeleteObject(icon.hbmMask);
     }
     record->handle = handle;
     record->width = static_cast<uint16_t>(info.bmWidth);
@@ -138,14 +149,16 @@ void DestroyImage(HANDLE handle) {
 }  // namespace
 
 void ImageInit() {
-    if (!imageTable) imageTable = ObjectTableCreate(sizeof(ImageRecord), ImageTableStep, ImageFree);
+    if (!imageTable)
+        imageTable = ObjectTableCreate(sizeof(ImageRecord), ImageTableStep, ImageFree);
 }
 
 intptr_t ImageFromMemory(int32_t number, const void* data, size_t size) {
     int32_t chosen = 0;
     // Claiming frees the image already under the number, so a failed decode leaves it free.
     auto* record = static_cast<ImageRecord*>(ObjectTableClaim(imageTable, number, &chosen));
-    if (!record) return 0;
+    if (!record)
+        return 0;
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
     HANDLE handle = nullptr;
     if (BmpIsBitmap(bytes, size))
@@ -155,7 +168,8 @@ intptr_t ImageFromMemory(int32_t number, const void* data, size_t size) {
     else if (bytes)
         handle = DecodeOther(bytes, size);
     if (!handle || !FillRecord(record, handle)) {
-        if (handle) DestroyImage(handle);
+        if (handle)
+            DestroyImage(handle);
         ObjectTableRemove(imageTable, chosen);  // an automatic number must not linger
         return 0;
     }
@@ -163,13 +177,13 @@ intptr_t ImageFromMemory(int32_t number, const void* data, size_t size) {
 }
 
 void ImageFree(int32_t number) {
-    if (number == AutoNumber) return;
+    if (number == AutoNumber)
+        return;
     auto* record = static_cast<ImageRecord*>(ObjectTableGet(imageTable, number));
-    if (!record) return;
+    if (!record)
+        return;
     DestroyImage(record->handle);
     ObjectTableRemove(imageTable, number);
 }
 
-void ImageFreeAll() {
-    ObjectTableReleaseAll(imageTable);
-}
+void ImageFreeAll() { ObjectTableReleaseAll(imageTable); }

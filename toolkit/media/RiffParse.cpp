@@ -2,8 +2,8 @@
 
 #include "toolkit/media/Bytes.h"
 
-constexpr uint64_t RiffHeaderBytes = 8;   // "RIFF" and the size of what follows
-constexpr uint64_t FormatChunkAt = 12;    // right after the form type
+constexpr uint64_t RiffHeaderBytes = 8;  // "RIFF" and the size of what follows
+constexpr uint64_t FormatChunkAt = 12;   // right after the form type
 constexpr uint64_t FormatBlockAt = 20;
 constexpr uint64_t ChunkHeaderBytes = 8;  // id and size
 constexpr uint32_t PcmFormatBytes = 16;   // WAVEFORMAT and the sample size: the least we take
@@ -11,17 +11,21 @@ constexpr uint32_t FormatExBytes = 18;    // WAVEFORMATEX up to and including cb
 constexpr uint32_t PcmTag = 1;
 
 bool RiffFindWave(const void* data, size_t size, WaveLayout* layout) {
-    if (!data || !layout) return false;
+    if (!data || !layout)
+        return false;
     const ByteView file{static_cast<const uint8_t*>(data), size};
-    if (!file.HasTag(0, "RIFF") || !file.HasTag(FormatChunkAt, "fmt ")) return false;
+    if (!file.HasTag(0, "RIFF") || !file.HasTag(FormatChunkAt, "fmt "))
+        return false;
     // A file cut short, or padded with something else after its declared end, is read only as
     // far as both agree.
     uint64_t end = RiffHeaderBytes + file.U32(4);
-    if (end > size) end = size;
+    if (end > size)
+        end = size;
     const ByteView riff{file.data, static_cast<size_t>(end)};
 
     const uint32_t formatSize = riff.U32(FormatChunkAt + 4);
-    if (formatSize < PcmFormatBytes || !riff.Holds(FormatBlockAt, formatSize)) return false;
+    if (formatSize < PcmFormatBytes || !riff.Holds(FormatBlockAt, formatSize))
+        return false;
     // Beyond PCM the device reads cbSize more bytes after the WAVEFORMATEX; they must be ours.
     if (riff.U16(FormatBlockAt) != PcmTag && formatSize >= FormatExBytes &&
         FormatExBytes + uint64_t{riff.U16(FormatBlockAt + 16)} > formatSize)
@@ -33,7 +37,8 @@ bool RiffFindWave(const void* data, size_t size, WaveLayout* layout) {
     while (riff.Holds(at, ChunkHeaderBytes)) {
         const uint32_t chunkSize = riff.U32(at + 4);
         if (riff.HasTag(at, "data")) {
-            if (chunkSize == 0 || !riff.Holds(at + ChunkHeaderBytes, chunkSize)) return false;
+            if (chunkSize == 0 || !riff.Holds(at + ChunkHeaderBytes, chunkSize))
+                return false;
             layout->formatOffset = FormatBlockAt;
             layout->formatSize = formatSize;
             layout->dataOffset = static_cast<size_t>(at + ChunkHeaderBytes);

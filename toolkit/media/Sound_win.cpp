@@ -67,7 +67,8 @@ LRESULT CALLBACK SoundWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 // DirectSound binds its cooperative level to a window; this hidden one is never shown.
 bool CreateSoundWindow() {
     static ATOM windowClass;
-    if (soundWindow) return true;
+    if (soundWindow)
+        return true;
     HINSTANCE instance = GetModuleHandleA(nullptr);
     if (!windowClass) {
         WNDCLASSEXA wc{};
@@ -79,7 +80,8 @@ bool CreateSoundWindow() {
         wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
         wc.lpszClassName = SoundWindowClass;
         windowClass = RegisterClassExA(&wc);
-        if (!windowClass) return false;
+        if (!windowClass)
+            return false;
     }
     soundWindow = CreateWindowExA(0, SoundWindowClass, "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                   instance, nullptr);
@@ -89,8 +91,10 @@ bool CreateSoundWindow() {
 // The device and its primary buffer run code of the library (a mixing thread among it), so
 // they go before the library does.
 void CloseDevice() {
-    if (primaryBuffer) primaryBuffer->Release();
-    if (device) device->Release();
+    if (primaryBuffer)
+        primaryBuffer->Release();
+    if (device)
+        device->Release();
     primaryBuffer = nullptr;
     device = nullptr;
 }
@@ -98,12 +102,15 @@ void CloseDevice() {
 // A device that refuses its cooperative level or its primary buffer is let go: kept half made,
 // it would let a later SoundInit report output ready.
 bool OpenDevice() {
-    if (!dsoundLibrary) dsoundLibrary = LoadLibraryA("DSOUND.DLL");
-    if (!dsoundLibrary) return false;
+    if (!dsoundLibrary)
+        dsoundLibrary = LoadLibraryA("DSOUND.DLL");
+    if (!dsoundLibrary)
+        return false;
     auto create = reinterpret_cast<DirectSoundCreateProc>(
         reinterpret_cast<void*>(GetProcAddress(dsoundLibrary, "DirectSoundCreate")));
     IDirectSound* opened = nullptr;
-    if (!create || create(nullptr, &opened, nullptr) != DS_OK || !opened) return false;
+    if (!create || create(nullptr, &opened, nullptr) != DS_OK || !opened)
+        return false;
     device = opened;
     // The primary buffer is never written; holding it keeps the device's output format as the
     // device chose it for as long as we play.
@@ -134,8 +141,8 @@ void PrepareFormat(const uint8_t* data, const WaveLayout& layout, FormatBlock* b
 }
 
 // A buffer holding every sample, or null. Nothing of the caller's memory is kept.
-IDirectSoundBuffer* CreateFilledBuffer(const uint8_t* data, const WaveLayout& layout,
-                                       void** part, DWORD* partSize) {
+IDirectSoundBuffer* CreateFilledBuffer(const uint8_t* data, const WaveLayout& layout, void** part,
+                                       DWORD* partSize) {
     FormatBlock block{};
     PrepareFormat(data, layout, &block);
     DSBUFFERDESC desc{};
@@ -144,7 +151,8 @@ IDirectSoundBuffer* CreateFilledBuffer(const uint8_t* data, const WaveLayout& la
     desc.dwBufferBytes = static_cast<DWORD>(layout.dataSize);
     desc.lpwfxFormat = const_cast<WAVEFORMATEX*>(block.format);
     IDirectSoundBuffer* buffer = nullptr;
-    if (device->CreateSoundBuffer(&desc, &buffer, nullptr) != DS_OK || !buffer) return nullptr;
+    if (device->CreateSoundBuffer(&desc, &buffer, nullptr) != DS_OK || !buffer)
+        return nullptr;
     if (FAILED(buffer->Lock(0, desc.dwBufferBytes, part, partSize, nullptr, nullptr, 0))) {
         buffer->Release();
         return nullptr;
@@ -157,20 +165,25 @@ IDirectSoundBuffer* CreateFilledBuffer(const uint8_t* data, const WaveLayout& la
 }  // namespace
 
 int32_t SoundInit() {
-    if (!soundTable) soundTable = ObjectTableCreate(sizeof(SoundRecord), SoundTableStep, SoundFree);
-    if (!soundTable || !CreateSoundWindow()) return 0;
-    if (device) return 1;
+    if (!soundTable)
+        soundTable = ObjectTableCreate(sizeof(SoundRecord), SoundTableStep, SoundFree);
+    if (!soundTable || !CreateSoundWindow())
+        return 0;
+    if (device)
+        return 1;
     return OpenDevice() ? 1 : 0;
 }
 
 intptr_t SoundFromMemory(int32_t number, const void* data, size_t size) {
     WaveLayout layout{};
-    if (!device || !RiffFindWave(data, size, &layout)) return 0;
+    if (!device || !RiffFindWave(data, size, &layout))
+        return 0;
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
     void* part = nullptr;
     DWORD partSize = 0;
     IDirectSoundBuffer* buffer = CreateFilledBuffer(bytes, layout, &part, &partSize);
-    if (!buffer) return 0;
+    if (!buffer)
+        return 0;
     // Only a complete new sound replaces the old one, which stays playable through any failure
     // above.
     int32_t chosen = 0;
@@ -186,7 +199,8 @@ intptr_t SoundFromMemory(int32_t number, const void* data, size_t size) {
 
 int32_t SoundPlay(int32_t number) {
     auto* record = static_cast<SoundRecord*>(ObjectTableGet(soundTable, number));
-    if (!record) return 0;
+    if (!record)
+        return 0;
     // A sound still playing starts over rather than overlapping itself.
     record->buffer->Stop();
     record->buffer->SetCurrentPosition(0);
@@ -195,7 +209,8 @@ int32_t SoundPlay(int32_t number) {
 
 void SoundFree(int32_t number) {
     auto* record = static_cast<SoundRecord*>(ObjectTableGet(soundTable, number));
-    if (!record) return;
+    if (!record)
+        return;
     record->buffer->Release();
     ObjectTableRemove(soundTable, number);
 }
@@ -203,6 +218,7 @@ void SoundFree(int32_t number) {
 void SoundFreeAll() {
     ObjectTableReleaseAll(soundTable);
     CloseDevice();
-    if (dsoundLibrary) FreeLibrary(dsoundLibrary);
+    if (dsoundLibrary)
+        FreeLibrary(dsoundLibrary);
     dsoundLibrary = nullptr;
 }

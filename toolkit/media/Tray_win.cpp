@@ -14,8 +14,8 @@
 namespace {
 
 struct TrayRecord {
-    HWND owner;      // 0 marks a free slot; written only once the shell has the icon
-    HICON converted; // built here from a bitmap image, or 0; owned by the record
+    HWND owner;       // 0 marks a free slot; written only once the shell has the icon
+    HICON converted;  // built here from a bitmap image, or 0; owned by the record
 };
 static_assert(std::is_trivially_copyable<TrayRecord>::value,
               "slots are zero-filled and move when the table grows");
@@ -61,8 +61,8 @@ TrayIconData NewIconData(HWND owner, int32_t number) {
 
 // The 32-bit pixels of a bitmap, top row first, or null when they cannot be had. `owned` says
 // whether the caller must free the block.
-const uint32_t* ReadPixelsTopDown(HBITMAP bitmap, const BITMAP& info, bool* owned,
-                                  LONG* stride, bool* bottomUp) {
+const uint32_t* ReadPixelsTopDown(HBITMAP bitmap, const BITMAP& info, bool* owned, LONG* stride,
+                                  bool* bottomUp) {
     DIBSECTION section{};
     if (info.bmBits && GetObjectA(bitmap, sizeof section, &section) == sizeof section) {
         GdiFlush();
@@ -73,7 +73,8 @@ const uint32_t* ReadPixelsTopDown(HBITMAP bitmap, const BITMAP& info, bool* owne
     }
     const size_t count = static_cast<size_t>(info.bmWidth) * static_cast<size_t>(info.bmHeight);
     auto* copy = static_cast<uint32_t*>(PrivateAlloc(count * sizeof(uint32_t)));
-    if (!copy) return nullptr;
+    if (!copy)
+        return nullptr;
     BITMAPINFO request{};
     request.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     request.bmiHeader.biWidth = info.bmWidth;
@@ -100,17 +101,20 @@ bool MaskFromAlpha(HDC maskDc, HBITMAP bitmap, const BITMAP& info) {
     bool owned = false, bottomUp = false;
     LONG stride = 0;
     const uint32_t* pixels = ReadPixelsTopDown(bitmap, info, &owned, &stride, &bottomUp);
-    if (!pixels) return false;
+    if (!pixels)
+        return false;
     bool anyAlpha = false;
     for (LONG y = 0; y < info.bmHeight; ++y) {
-        const uint32_t* row = pixels + static_cast<size_t>(bottomUp ? info.bmHeight - 1 - y : y) * stride;
+        const uint32_t* row =
+            pixels + static_cast<size_t>(bottomUp ? info.bmHeight - 1 - y : y) * stride;
         for (LONG x = 0; x < info.bmWidth; ++x) {
             const BYTE alpha = static_cast<BYTE>(row[x] >> 24);
             anyAlpha = anyAlpha || alpha != TransparentAlpha;
             SetPixel(maskDc, x, y, alpha == TransparentAlpha ? MaskTransparent : MaskOpaque);
         }
     }
-    if (owned) PrivateFree(const_cast<uint32_t*>(pixels));
+    if (owned)
+        PrivateFree(const_cast<uint32_t*>(pixels));
     return anyAlpha;
 }
 
@@ -123,9 +127,11 @@ HBITMAP TrayMakeMask(HBITMAP bitmap, bool alphaDrawn) {
     BITMAP info{};
     GetObjectA(bitmap, sizeof info, &info);
     HBITMAP mask = CreateBitmap(info.bmWidth, info.bmHeight, 1, 1, nullptr);
-    if (!mask) return nullptr;
+    if (!mask)
+        return nullptr;
     HDC dc = CreateCompatibleDC(nullptr);
-    if (!dc) return mask;
+    if (!dc)
+        return mask;
     HGDIOBJ previous = SelectObject(dc, mask);
     const bool shaped = !alphaDrawn && info.bmBitsPixel == 32 && MaskFromAlpha(dc, bitmap, info);
     if (!shaped) {
@@ -147,14 +153,16 @@ HICON IconForImage(TrayRecord* record, intptr_t image) {
         record->converted = nullptr;
     }
     HANDLE handle = reinterpret_cast<HANDLE>(image);
-    if (GetObjectType(handle) != OBJ_BITMAP) return static_cast<HICON>(handle);
+    if (GetObjectType(handle) != OBJ_BITMAP)
+        return static_cast<HICON>(handle);
     HBITMAP mask = TrayMakeMask(static_cast<HBITMAP>(handle), alphaIconsSupported);
     ICONINFO info{};
     info.fIcon = TRUE;
     info.hbmMask = mask;
     info.hbmColor = static_cast<HBITMAP>(handle);
     record->converted = CreateIconIndirect(&info);
-    if (mask) DeleteObject(mask);
+    if (mask)
+        DeleteObject(mask);
     return record->converted;
 }
 
@@ -166,7 +174,8 @@ DWORD CommonControlsVersion() {
     using GetVersionProc = HRESULT(CALLBACK*)(VersionInfo*);
     DWORD version = 1;
     HMODULE library = LoadLibraryA("COMCTL32.DLL");
-    if (!library) return version;
+    if (!library)
+        return version;
     auto get = reinterpret_cast<GetVersionProc>(
         reinterpret_cast<void*>(GetProcAddress(library, "DllGetVersion")));
     VersionInfo info{};
@@ -183,7 +192,8 @@ bool ThemedWithVersion6Controls() {
     constexpr DWORD Version6 = 0x60000;
     const DWORD version = CommonControlsVersion();
     HMODULE library = LoadLibraryA("uxtheme.dll");
-    if (!library) return false;
+    if (!library)
+        return false;
     using IsAppThemedProc = BOOL(WINAPI*)();
     auto themed = reinterpret_cast<IsAppThemedProc>(
         reinterpret_cast<void*>(GetProcAddress(library, "IsAppThemed")));
@@ -196,10 +206,13 @@ bool ThemedWithVersion6Controls() {
 bool SystemTooOldForAlpha() {
     OSVERSIONINFOA version{};
     version.dwOSVersionInfoSize = sizeof version;
-    if (!GetVersionExA(&version)) return false;
-    if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) return true;
+    if (!GetVersionExA(&version))
+        return false;
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS)
+        return true;
     return version.dwPlatformId == VER_PLATFORM_WIN32_NT &&
-           (version.dwMajorVersion < 5 || (version.dwMajorVersion == 5 && version.dwMinorVersion == 0));
+           (version.dwMajorVersion < 5 ||
+            (version.dwMajorVersion == 5 && version.dwMinorVersion == 0));
 }
 
 bool Notify(DWORD message, TrayIconData* data) {
@@ -209,29 +222,31 @@ bool Notify(DWORD message, TrayIconData* data) {
 }  // namespace
 
 void TrayInit() {
-    if (!trayTable) trayTable = ObjectTableCreate(sizeof(TrayRecord), TrayTableStep, TrayRemove);
+    if (!trayTable)
+        trayTable = ObjectTableCreate(sizeof(TrayRecord), TrayTableStep, TrayRemove);
 }
 
 void ImageProbeAlpha() {
     alphaIconsSupported = !SystemTooOldForAlpha() && ThemedWithVersion6Controls();
 }
 
-bool TrayAlphaIconsSupported() {
-    return alphaIconsSupported;
-}
+bool TrayAlphaIconsSupported() { return alphaIconsSupported; }
 
 intptr_t TrayAdd(int32_t number, HWND window, intptr_t image) {
-    if (!image || !window) return 0;
+    if (!image || !window)
+        return 0;
     int32_t chosen = 0;
     auto* record = static_cast<TrayRecord*>(ObjectTableClaim(trayTable, number, &chosen));
-    if (!record) return 0;
+    if (!record)
+        return 0;
     TrayIconData data = NewIconData(window, chosen);
     data.uFlags = NIF_MESSAGE | NIF_ICON;
     data.uCallbackMessage = TrayCallbackMsg;
     data.hIcon = IconForImage(record, image);
     if (!Notify(NIM_ADD, &data)) {
         // The number stays free; nothing may keep the icon converted for it.
-        if (record->converted) DestroyIcon(record->converted);
+        if (record->converted)
+            DestroyIcon(record->converted);
         ObjectTableRemove(trayTable, chosen);
         return 0;
     }
@@ -240,9 +255,11 @@ intptr_t TrayAdd(int32_t number, HWND window, intptr_t image) {
 }
 
 int32_t TrayChange(int32_t number, intptr_t image) {
-    if (!image) return 0;
+    if (!image)
+        return 0;
     auto* record = static_cast<TrayRecord*>(ObjectTableGet(trayTable, number));
-    if (!record) return 0;
+    if (!record)
+        return 0;
     TrayIconData data = NewIconData(record->owner, number);
     data.uFlags = NIF_ICON;
     data.hIcon = IconForImage(record, image);
@@ -251,13 +268,13 @@ int32_t TrayChange(int32_t number, intptr_t image) {
 
 void TrayRemove(int32_t number) {
     auto* record = static_cast<TrayRecord*>(ObjectTableGet(trayTable, number));
-    if (!record) return;
+    if (!record)
+        return;
     TrayIconData data = NewIconData(record->owner, number);
     Notify(NIM_DELETE, &data);
-    if (record->converted) DestroyIcon(record->converted);
+    if (record->converted)
+        DestroyIcon(record->converted);
     ObjectTableRemove(trayTable, number);
 }
 
-void TrayFreeAll() {
-    ObjectTableReleaseAll(trayTable);
-}
+void TrayFreeAll() { ObjectTableReleaseAll(trayTable); }

@@ -7,19 +7,19 @@
 #include "toolkit/system/ObjectTable.h"
 #include "toolkit/text/Scratch.h"
 
-constexpr int32_t FileTableStep = 16;     // slots at first, and slots added beyond a new number
-constexpr int32_t LineStep = 4096;        // a line's reservation grows by this much
-constexpr int32_t TempPathRoom = 260;     // the classic path limit, terminator included
+constexpr int32_t FileTableStep = 16;  // slots at first, and slots added beyond a new number
+constexpr int32_t LineStep = 4096;     // a line's reservation grows by this much
+constexpr int32_t TempPathRoom = 260;  // the classic path limit, terminator included
 constexpr int NoByte = -1;
 
 struct FileRecord {
     // Kernel handles carry their meaning in the low 32 bits, which the registry reads to tell
     // an open file from a free slot.
     intptr_t handle;
-    uint8_t* buffer;       // FileBufferSize bytes from the private heap
+    uint8_t* buffer;  // FileBufferSize bytes from the private heap
     int32_t bufferSize;
-    int32_t available;     // read from the file but not yet delivered
-    int32_t fill;          // bytes the last refill brought; the next byte is at fill - available
+    int32_t available;  // read from the file but not yet delivered
+    int32_t fill;       // bytes the last refill brought; the next byte is at fill - available
 };
 static_assert(std::is_trivially_copyable<FileRecord>::value,
               "slots are zero-filled and move when the table grows");
@@ -97,15 +97,13 @@ int32_t FileAtEnd(int32_t number) {
     return 0;
 }
 
-
-
 // How much a full line reservation grows by: whole steps of LineStep, but at least doubling.
 // Each growth may copy everything read so far, so growing by one step at a time would make a
 // line of a few megabytes cost minutes of copying.
 static int32_t GrowthFor(int32_t room) {
     const int64_t more = room < LineStep ? LineStep : room;
     return static_cast<int64_t>(room) + more > INT32_MAX - LineStep ? 0
-                                                                      : static_cast<int32_t>(more);
+                                                                    : static_cast<int32_t>(more);
 }
 
 // Consumes the ending after a CR: LF belongs to it, any other byte starts the next line.

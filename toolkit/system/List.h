@@ -6,11 +6,11 @@
 struct ListNode {
     ListNode* next;
     ListNode* previous;
-    int32_t tag;                                   // the chosen number, for registry records
+    int32_t tag;  // the chosen number, for registry records
     int32_t reserved;
 };
 
-void* ListInsert(ListNode** list, size_t payloadSize);       // zero-filled payload, at the front
+void* ListInsert(ListNode** list, size_t payloadSize);  // zero-filled payload, at the front
 void ListRemove(ListNode** list, void* payload);
-void* ListContains(ListNode* list, void* payload);           // payload, or null
+void* ListContains(ListNode* list, void* payload);  // payload, or null
 ListNode* ListNodeOf(void* payload);

@@ -2,9 +2,7 @@
 
 #include <cstring>
 
-size_t RunCommandLineSize(const char* target) {
-    return (target ? strlen(target) : 0) + 4;
-}
+size_t RunCommandLineSize(const char* target) { return (target ? strlen(target) : 0) + 4; }
 
 void RunCommandLineBuild(const char* target, char* out) {
     if (!target)

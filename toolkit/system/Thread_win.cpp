@@ -8,7 +8,7 @@
 namespace {
 
 struct ThreadRecord {
-    HANDLE handle;   // open until a sweep finds the thread ended, or until ThreadCloseAll
+    HANDLE handle;  // open until a sweep finds the thread ended, or until ThreadCloseAll
     int32_t number;
 };
 
@@ -23,7 +23,7 @@ constexpr SIZE_T ThreadStackCommit = 4096;
 
 CRITICAL_SECTION threadLock;
 bool threadLockReady;
-ListNode* threadList;        // newest first
+ListNode* threadList;  // newest first
 int32_t nextThreadNumber = 1;
 
 class ThreadListLock {
@@ -34,9 +34,7 @@ public:
     ThreadListLock& operator=(const ThreadListLock&) = delete;
 };
 
-ThreadRecord* RecordOf(ListNode* node) {
-    return reinterpret_cast<ThreadRecord*>(node + 1);
-}
+ThreadRecord* RecordOf(ListNode* node) { return reinterpret_cast<ThreadRecord*>(node + 1); }
 
 // The start block comes from the process heap, not the private one: a thread may start
 // running only after the shell has destroyed the private heap on its way out, and the process

@@ -8,8 +8,8 @@
 // Date values count wall-clock seconds with every day 86400 long, so they are plain calendar
 // arithmetic: no zone, no daylight saving, and nothing here asks the machine for either.
 constexpr int64_t SecondsPerDay = 86400;
-constexpr int32_t FormatStep = 4096;   // the output is reserved in steps of this size
-constexpr int32_t FormatMargin = 5;    // a step writes at most 4 bytes, plus the terminator
+constexpr int32_t FormatStep = 4096;  // the output is reserved in steps of this size
+constexpr int32_t FormatMargin = 5;   // a step writes at most 4 bytes, plus the terminator
 
 namespace {
 struct CivilDate {
@@ -68,8 +68,8 @@ int32_t DateMake(int32_t year, int32_t month, int32_t day, int32_t hour, int32_t
                  int32_t second) {
     if (!FieldsValid(year, month, day, hour, minute, second))
         return DateInvalid;
-    const int64_t seconds = DaysFromCivil(year, month, day) * SecondsPerDay + hour * 3600 +
-                            minute * 60 + second;
+    const int64_t seconds =
+        DaysFromCivil(year, month, day) * SecondsPerDay + hour * 3600 + minute * 60 + second;
     if (seconds < 0 || seconds > INT32_MAX)
         return DateInvalid;
     return static_cast<int32_t>(seconds);
@@ -79,25 +79,17 @@ int32_t DateYear(int32_t date) {
     return date < 0 ? 0 : static_cast<int32_t>(CivilFromDays(date / SecondsPerDay).year);
 }
 
-int32_t DateMonth(int32_t date) {
-    return date < 0 ? 0 : CivilFromDays(date / SecondsPerDay).month;
-}
+int32_t DateMonth(int32_t date) { return date < 0 ? 0 : CivilFromDays(date / SecondsPerDay).month; }
 
-int32_t DateDay(int32_t date) {
-    return date < 0 ? 0 : CivilFromDays(date / SecondsPerDay).day;
-}
+int32_t DateDay(int32_t date) { return date < 0 ? 0 : CivilFromDays(date / SecondsPerDay).day; }
 
 int32_t DateHour(int32_t date) {
     return date < 0 ? 0 : static_cast<int32_t>(date % SecondsPerDay / 3600);
 }
 
-int32_t DateMinute(int32_t date) {
-    return date < 0 ? 0 : date % 3600 / 60;
-}
+int32_t DateMinute(int32_t date) { return date < 0 ? 0 : date % 3600 / 60; }
 
-int32_t DateSecond(int32_t date) {
-    return date < 0 ? 0 : date % 60;
-}
+int32_t DateSecond(int32_t date) { return date < 0 ? 0 : date % 60; }
 
 namespace {
 enum class Field { Year4, Year2, Month, Day, Hour, Minute, Second };
@@ -108,8 +100,8 @@ struct Token {
 };
 // Tried in this order: "yyyy" must win over "yy".
 constexpr Token Tokens[] = {
-    {"yyyy", 4, Field::Year4}, {"yy", 2, Field::Year2},   {"mm", 2, Field::Month},
-    {"dd", 2, Field::Day},     {"hh", 2, Field::Hour},    {"ii", 2, Field::Minute},
+    {"yyyy", 4, Field::Year4}, {"yy", 2, Field::Year2}, {"mm", 2, Field::Month},
+    {"dd", 2, Field::Day},     {"hh", 2, Field::Hour},  {"ii", 2, Field::Minute},
     {"ss", 2, Field::Second},
 };
 }  // namespace
@@ -160,8 +152,6 @@ static int32_t WriteField(char* out, Field field, int32_t date) {
     }
     return 0;
 }
-
-
 
 char* DateFormat(const char* mask, int32_t date, int32_t pos) {
     char* copy = nullptr;

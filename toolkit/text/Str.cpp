@@ -104,8 +104,8 @@ static int32_t RemoveInto(char* dst, const char* text, int32_t len, const char* 
     const char* stop = text + len;
     char* write = dst;
     while (read < stop) {
-        const char* hit = FindBytes(read, static_cast<size_t>(stop - read), needle,
-                                    static_cast<size_t>(n));
+        const char* hit =
+            FindBytes(read, static_cast<size_t>(stop - read), needle, static_cast<size_t>(n));
         const char* keepEnd = hit ? hit : stop;
         size_t keep = static_cast<size_t>(keepEnd - read);
         if (write != read)
@@ -157,8 +157,8 @@ int32_t StrCount(const char* text, const char* needle) {
     int32_t count = 0;
     const char* read = text;
     const char* stop = text + len;
-    while (const char* hit = FindBytes(read, static_cast<size_t>(stop - read), needle,
-                                       static_cast<size_t>(n))) {
+    while (const char* hit =
+               FindBytes(read, static_cast<size_t>(stop - read), needle, static_cast<size_t>(n))) {
         ++count;
         read = hit + n;
     }

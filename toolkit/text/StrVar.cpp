@@ -77,7 +77,8 @@ void StrVarFromScratch(StrVar* var, int32_t pos) {
     if (var && text) {
         const int32_t len = end - pos;
         // Blocks come from the same heap, so a variable never lies inside the area.
-        auto* block = static_cast<char*>(StrHeapReAlloc(*var, static_cast<size_t>(len) + StrBlockSpare));
+        auto* block =
+            static_cast<char*>(StrHeapReAlloc(*var, static_cast<size_t>(len) + StrBlockSpare));
         if (block) {
             std::memcpy(block, text, static_cast<size_t>(len));
             block[len] = 0;

@@ -15,12 +15,12 @@
 struct GadgetKind;
 
 struct GadgetRecord {
-    HWND handle;               // 0 marks a free slot; the registry reads nothing else
-    const GadgetKind* kind;    // operation table of this gadget's kind
-    WNDPROC previousProc;      // the control's procedure before GadgetProc
-    COLORREF backColour;       // DefaultColour: the system's
-    COLORREF frontColour;      // DefaultColour: the system's
-    HBRUSH backBrush;          // from the brush cache, or 0
+    HWND handle;             // 0 marks a free slot; the registry reads nothing else
+    const GadgetKind* kind;  // operation table of this gadget's kind
+    WNDPROC previousProc;    // the control's procedure before GadgetProc
+    COLORREF backColour;     // DefaultColour: the system's
+    COLORREF frontColour;    // DefaultColour: the system's
+    HBRUSH backBrush;        // from the brush cache, or 0
 };
 static_assert(std::is_trivially_copyable<GadgetRecord>::value,
               "slots are zero-filled and move when the table grows");
@@ -53,7 +53,7 @@ struct GadgetKind {
 struct GadgetContext {
     HWND currentParent;
     HFONT currentFont;
-    HWND* stack;               // gadget lists nested in containers; never nested here
+    HWND* stack;  // gadget lists nested in containers; never nested here
     int32_t depth;
     int32_t capacity;
 };
@@ -84,7 +84,7 @@ constexpr int32_t ColourFront = 1;
 constexpr int32_t ColourBack = 2;
 constexpr DWORD LabelStyle = WS_CHILD | WS_VISIBLE | WS_GROUP;
 static_assert(LabelStyle == 0x50020000, "every label's own style bits");
-constexpr DWORD LabelEdgeFlag = 0x20000;      // the label flag that asks for the sunken edge
+constexpr DWORD LabelEdgeFlag = 0x20000;  // the label flag that asks for the sunken edge
 // Exact height, so the list fills the space it is given to the pixel.
 constexpr DWORD ListBoxStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | WS_GROUP |
                                WS_TABSTOP | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS | LBS_NOTIFY;
@@ -94,7 +94,7 @@ constexpr DWORD CommonControlClasses = ICC_TAB_CLASSES | ICC_HOTKEY_CLASS | ICC_
 static_assert(CommonControlClasses == 0xB48, "the control classes the toolkit registers");
 constexpr UINT ColourRedraw = RDW_INVALIDATE | RDW_INTERNALPAINT | RDW_ERASE | RDW_FRAME;
 constexpr int32_t UnsetId = -1;
-constexpr int32_t EventSelect = 0;            // selection change, or release of a click
+constexpr int32_t EventSelect = 0;  // selection change, or release of a click
 constexpr int32_t EventDoubleClick = 2;
 constexpr int32_t EventDragStart = 14002;
 constexpr WPARAM ModifierKeys = MK_SHIFT | MK_CONTROL;
@@ -241,7 +241,8 @@ static WPARAM Position(int32_t position) {
 }
 
 static bool IsMultipleSelection(GadgetRecord* record) {
-    return (GetWindowLongPtrA(record->handle, GWL_STYLE) & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL)) != 0;
+    return (GetWindowLongPtrA(record->handle, GWL_STYLE) & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL)) !=
+           0;
 }
 
 static LRESULT ListBoxParentMessage(GadgetRecord* record, HWND, UINT message, WPARAM wParam,
@@ -254,8 +255,10 @@ static LRESULT ListBoxParentMessage(GadgetRecord* record, HWND, UINT message, WP
             GadgetPostEvent(record->handle, EventSelect);
         // The list box reports through its own gadget events; the raw command makes none.
         return 0;
-    case WM_CTLCOLORLISTBOX: return AnswerColour(record, reinterpret_cast<HDC>(wParam), COLOR_BTNHIGHLIGHT);
-    default: return NotHandled;
+    case WM_CTLCOLORLISTBOX:
+        return AnswerColour(record, reinterpret_cast<HDC>(wParam), COLOR_BTNHIGHLIGHT);
+    default:
+        return NotHandled;
     }
 }
 
@@ -315,7 +318,8 @@ static char* ListBoxGetText(GadgetRecord* record) {
 }
 
 static void ListBoxSetText(GadgetRecord* record, const char* text) {
-    const LRESULT found = Send(record, LB_FINDSTRINGEXACT, Position(-1), reinterpret_cast<LPARAM>(text));
+    const LRESULT found =
+        Send(record, LB_FINDSTRINGEXACT, Position(-1), reinterpret_cast<LPARAM>(text));
     Send(record, LB_SETCURSEL, static_cast<WPARAM>(found), 0);
 }
 
@@ -346,7 +350,8 @@ static int32_t ListBoxSetItemText(GadgetRecord* record, int32_t position, const 
     const LRESULT data = Send(record, LB_GETITEMDATA, Position(position), 0);
     if (Send(record, LB_DELETESTRING, Position(position), 0) == LB_ERR)
         return -1;
-    const LRESULT at = Send(record, LB_INSERTSTRING, Position(position), reinterpret_cast<LPARAM>(text));
+    const LRESULT at =
+        Send(record, LB_INSERTSTRING, Position(position), reinterpret_cast<LPARAM>(text));
     Send(record, LB_SETITEMDATA, static_cast<WPARAM>(at), data);
     return static_cast<int32_t>(at);
 }
@@ -448,7 +453,8 @@ static LRESULT CALLBACK ListBoxMouseProc(HWND hwnd, UINT message, WPARAM wParam,
         break;
     case ListBoxCopyItemMsg:
         return CopyItem(hwnd, wParam, reinterpret_cast<CopyRequest*>(lParam));
-    default: break;
+    default:
+        break;
     }
     return CallListBox(hwnd, message, wParam, lParam);
 }
@@ -504,17 +510,16 @@ static HWND MakeControl(DWORD exStyle, const char* className, const char* text, 
                         int32_t x, int32_t y, int32_t width, int32_t height) {
     if (!context)
         return nullptr;
-    return CreateWindowExA(exStyle, className, text, style, x, y, width, height,
-                           context->currentParent,
-                           reinterpret_cast<HMENU>(static_cast<intptr_t>(UnsetId)),
-                           ModuleInstance(), nullptr);
+    return CreateWindowExA(
+        exStyle, className, text, style, x, y, width, height, context->currentParent,
+        reinterpret_cast<HMENU>(static_cast<intptr_t>(UnsetId)), ModuleInstance(), nullptr);
 }
 
 intptr_t LabelCreate(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height,
                      const char* text, uint32_t flags) {
     const DWORD exStyle = (flags & LabelEdgeFlag) ? WS_EX_CLIENTEDGE : 0;
-    HWND control = MakeControl(exStyle, "Static", text ? text : "", flags | LabelStyle, x, y,
-                               width, height);
+    HWND control =
+        MakeControl(exStyle, "Static", text ? text : "", flags | LabelStyle, x, y, width, height);
     return CreateGadget(number, &LabelKind, control);
 }
 
@@ -585,16 +590,14 @@ void GadgetPostEvent(HWND control, int32_t type) {
             break;
         owner = parent;
     }
-    PostMessageA(owner, GadgetNotifyMsg, static_cast<WPARAM>(static_cast<intptr_t>(ControlId(control))),
-                 type);
+    PostMessageA(owner, GadgetNotifyMsg,
+                 static_cast<WPARAM>(static_cast<intptr_t>(ControlId(control))), type);
 }
 
 // ---------------------------------------------------------------------------------------------
 // The current parent
 
-static HWND CurrentParent() {
-    return context->depth ? context->stack[0] : context->currentParent;
-}
+static HWND CurrentParent() { return context->depth ? context->stack[0] : context->currentParent; }
 
 static GadgetStackRecord* StackRecordOf(HWND window) {
     return static_cast<GadgetStackRecord*>(GetPropA(window, stackProperty));
@@ -800,7 +803,8 @@ void GadgetSetColour(int32_t number, int32_t type, COLORREF colour) {
 
 COLORREF GadgetGetColour(int32_t number, int32_t type) {
     GadgetRecord* record = RecordOf(number);
-    return record && record->kind->getColour ? record->kind->getColour(record, type) : DefaultColour;
+    return record && record->kind->getColour ? record->kind->getColour(record, type)
+                                             : DefaultColour;
 }
 
 void GadgetSetItemData(int32_t number, int32_t position, intptr_t value) {

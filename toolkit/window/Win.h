@@ -33,11 +33,11 @@ void WinClose(int32_t number);
 void WinSetTopmost(int32_t number, int32_t on);
 int32_t WinClientWidth(int32_t number);
 int32_t WinClientHeight(int32_t number);
-HWND WinHandle(int32_t number);                     // any thread; null when there is no window
+HWND WinHandle(int32_t number);  // any thread; null when there is no window
 UINT_PTR WinAddTimer(int32_t number, int32_t timer, int32_t milliseconds);
-int32_t WinSetIcon(HWND window, intptr_t icon);     // small icon; any thread; always 0
+int32_t WinSetIcon(HWND window, intptr_t icon);  // small icon; any thread; always 0
 int32_t WinWaitEvent();
-int32_t WinEventKind();                             // -1 when the event has no kind
+int32_t WinEventKind();  // -1 when the event has no kind
 int32_t WinEventObject();
 int32_t WinEventWindow();
 void QueueEvent(int32_t code, int32_t window);

@@ -52,11 +52,16 @@ int32_t WinCentreOnSpan(int32_t lo, int32_t hi, int32_t size) {
 
 int32_t TrayKindFromMouse(uint32_t mouseMessage) {
     switch (mouseMessage) {
-    case MouseLeftDown: return TrayKindLeftPress;
-    case MouseRightDown: return TrayKindRightPress;
-    case MouseLeftDouble: return TrayKindLeftDoubleClick;
-    case MouseRightDouble: return TrayKindRightDoubleClick;
-    default: return TrayKindNone;
+    case MouseLeftDown:
+        return TrayKindLeftPress;
+    case MouseRightDown:
+        return TrayKindRightPress;
+    case MouseLeftDouble:
+        return TrayKindLeftDoubleClick;
+    case MouseRightDouble:
+        return TrayKindRightDoubleClick;
+    default:
+        return TrayKindNone;
     }
 }
 

@@ -9,10 +9,10 @@ constexpr uint32_t WinFlagCentreScreen = 0x00000001;
 constexpr uint32_t WinFlagCentreParent = 0x00000002;
 constexpr uint32_t WinFlagToolWindow = 0x00000004;
 constexpr uint32_t WinFlagNoGadgetParent = 0x00000008;
-constexpr uint32_t WinFlagHidden = 0x10000000;      // WS_VISIBLE, taken out of the style
-constexpr uint32_t WinStyleMaximize = 0x01000000;   // WS_MAXIMIZE
-constexpr uint32_t WinStyleMinimize = 0x20000000;   // WS_MINIMIZE
-constexpr uint32_t WinStyleCaption = 0x00C00000;    // WS_CAPTION
+constexpr uint32_t WinFlagHidden = 0x10000000;     // WS_VISIBLE, taken out of the style
+constexpr uint32_t WinStyleMaximize = 0x01000000;  // WS_MAXIMIZE
+constexpr uint32_t WinStyleMinimize = 0x20000000;  // WS_MINIMIZE
+constexpr uint32_t WinStyleCaption = 0x00C00000;   // WS_CAPTION
 constexpr uint32_t WinExStyleToolWindow = 0x00000080;
 constexpr int32_t WinIgnorePosition = -65535;
 
@@ -20,12 +20,12 @@ enum class WinCentre { None, Screen, Parent };
 enum class WinShow { Hidden, Normal, Minimised, Maximised };
 
 struct WinOpenStyle {
-    uint32_t style;        // as handed to the window: the option bits are already cleared
+    uint32_t style;  // as handed to the window: the option bits are already cleared
     uint32_t exStyle;
     WinCentre centre;
     WinShow show;
     bool becomesGadgetParent;
-    bool sizeState;        // starts minimised or maximised
+    bool sizeState;  // starts minimised or maximised
 };
 
 WinOpenStyle WinDecodeFlags(uint32_t flags);

@@ -23,19 +23,19 @@ using WindowHook = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 using EraseHook = LRESULT (*)(HDC, HWND);
 
 struct WindowRecord {
-    HWND handle;                  // 0 marks a free slot
-    ACCEL* acceleratorEntries;    // private-heap block of acceleratorCount entries
+    HWND handle;                // 0 marks a free slot
+    ACCEL* acceleratorEntries;  // private-heap block of acceleratorCount entries
     HACCEL acceleratorTable;
-    WindowHook windowHook;        // none in this program
+    WindowHook windowHook;  // none in this program
     int32_t acceleratorCount;
-    HBRUSH backgroundBrush;       // 0: the class background
-    HWND mdiClient;               // 0 for every window WinOpen makes
-    EraseHook eraseHook;          // none in this program
-    uint16_t minWidth;            // 0: the system's limit
+    HBRUSH backgroundBrush;  // 0: the class background
+    HWND mdiClient;          // 0 for every window WinOpen makes
+    EraseHook eraseHook;     // none in this program
+    uint16_t minWidth;       // 0: the system's limit
     uint16_t minHeight;
     uint16_t maxWidth;
     uint16_t maxHeight;
-    int32_t sizeState;            // 1 while minimised or maximised
+    int32_t sizeState;  // 1 while minimised or maximised
 };
 static_assert(std::is_trivially_copyable<WindowRecord>::value,
               "slots are zero-filled and move when the table grows");
@@ -55,10 +55,10 @@ struct EventData {
 
 struct EventState {
     EventFields live;
-    EventFields snapshot;         // what the queries read, fixed from one wait to the next
+    EventFields snapshot;  // what the queries read, fixed from one wait to the next
     EventQueue queue;
-    WindowHook processHook;       // none in this program
-    EventData* eventData;         // never attached in this program
+    WindowHook processHook;  // none in this program
+    EventData* eventData;    // never attached in this program
 };
 
 constexpr int32_t WindowGrowthStep = 16;
@@ -160,8 +160,8 @@ struct Placement {
     int32_t x, y, width, height;
 };
 
-static Placement PlaceWindow(const WinOpenStyle& decoded, int32_t x, int32_t y,
-                             int32_t innerWidth, int32_t innerHeight, HWND parent) {
+static Placement PlaceWindow(const WinOpenStyle& decoded, int32_t x, int32_t y, int32_t innerWidth,
+                             int32_t innerHeight, HWND parent) {
     RECT r{0, 0, innerWidth, innerHeight};
     AdjustWindowRectEx(&r, decoded.style, FALSE, decoded.exStyle);
     Placement p{x, y, r.right - r.left, r.bottom - r.top};
@@ -185,10 +185,17 @@ static Placement PlaceWindow(const WinOpenStyle& decoded, int32_t x, int32_t y,
 
 static void ShowOpenedWindow(HWND hwnd, WinShow show) {
     switch (show) {
-    case WinShow::Hidden: break;
-    case WinShow::Maximised: ShowWindow(hwnd, SW_MAXIMIZE); break;
-    case WinShow::Minimised: ShowWindow(hwnd, SW_SHOWMINIMIZED); break;
-    case WinShow::Normal: ShowWindow(hwnd, SW_SHOWNORMAL); break;
+    case WinShow::Hidden:
+        break;
+    case WinShow::Maximised:
+        ShowWindow(hwnd, SW_MAXIMIZE);
+        break;
+    case WinShow::Minimised:
+        ShowWindow(hwnd, SW_SHOWMINIMIZED);
+        break;
+    case WinShow::Normal:
+        ShowWindow(hwnd, SW_SHOWNORMAL);
+        break;
     }
 }
 
@@ -217,9 +224,9 @@ intptr_t WinOpen(int32_t number, int32_t x, int32_t y, int32_t innerWidth, int32
 
     const WinOpenStyle decoded = WinDecodeFlags(flags);
     const Placement at = PlaceWindow(decoded, x, y, innerWidth, innerHeight, parent);
-    HWND hwnd = CreateWindowExA(decoded.exStyle, className, title ? title : "", decoded.style,
-                                at.x, at.y, at.width, at.height, parent, nullptr,
-                                ModuleInstance(), nullptr);
+    HWND hwnd =
+        CreateWindowExA(decoded.exStyle, className, title ? title : "", decoded.style, at.x, at.y,
+                        at.width, at.height, parent, nullptr, ModuleInstance(), nullptr);
     if (!hwnd) {
         UnregisterClassA(className, ModuleInstance());
         ObjectTableRemove(windowTable, chosen);
@@ -361,7 +368,9 @@ static LRESULT OnSize(HWND hwnd, WindowRecord* record, int32_t number, WPARAM ty
         }
         QueueEvent(EventSized, number);
         break;
-    default: QueueEvent(EventSized, number); break;
+    default:
+        QueueEvent(EventSized, number);
+        break;
     }
     return 0;
 }
@@ -494,7 +503,8 @@ static LRESULT HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         if (number != NoWindow)
             QueueEvent(EventMoved, number);
         return 0;
-    case WM_SIZE: return OnSize(hwnd, record, number, wParam);
+    case WM_SIZE:
+        return OnSize(hwnd, record, number, wParam);
     case WM_ACTIVATE:
         if (LOWORD(wParam) != WA_INACTIVE)
             QueueEvent(EventActivated, number);
@@ -504,17 +514,20 @@ static LRESULT HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         if (number != NoWindow)
             QueueEvent(EventClose, number);
         return 0;
-    case WM_ERASEBKGND: return OnEraseBackground(hwnd, record, number, reinterpret_cast<HDC>(wParam));
+    case WM_ERASEBKGND:
+        return OnEraseBackground(hwnd, record, number, reinterpret_cast<HDC>(wParam));
     case WM_SYSCOLORCHANGE:
         if (record && !IsMdiChild(record))
             EnumChildWindows(hwnd, SendSysColorChange, 0);
         return NotHandled;
-    case WM_GETMINMAXINFO: return OnMinMaxInfo(hwnd, record, reinterpret_cast<MINMAXINFO*>(lParam));
+    case WM_GETMINMAXINFO:
+        return OnMinMaxInfo(hwnd, record, reinterpret_cast<MINMAXINFO*>(lParam));
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
         return header ? GadgetForward(header->hwndFrom, hwnd, message, wParam, lParam) : NotHandled;
     }
-    case WM_COMMAND: return OnCommand(hwnd, wParam, lParam);
+    case WM_COMMAND:
+        return OnCommand(hwnd, wParam, lParam);
     case WM_TIMER:
         if (!record)
             return NotHandled;
@@ -532,11 +545,13 @@ static LRESULT HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         // other event, after the shell's call into us has returned.
         PostMessageA(hwnd, TrayEventMsg, wParam, lParam);
         return 0;
-    case TrayEventMsg: return OnTrayEvent(wParam, lParam);
+    case TrayEventMsg:
+        return OnTrayEvent(wParam, lParam);
     case GadgetNotifyMsg:
         SetPending(EventControl, static_cast<int32_t>(wParam), static_cast<int32_t>(lParam));
         return 0;
-    default: return NotHandled;
+    default:
+        return NotHandled;
     }
 }
 

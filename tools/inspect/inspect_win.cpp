@@ -29,8 +29,9 @@ constexpr int ExitFailed = 2;
 constexpr int ExitBadUsage = 3;
 
 // The watcher's title and class; UTF-16 here, so the lookup does not depend on the code page.
-const wchar_t WatcherTitle[] = L"\u0441\u043b\u0435\u0434\u0438\u043c \u0437\u0430 "
-                               L"\u0444\u043e\u0440\u0443\u043c\u043e\u043c";
+const wchar_t WatcherTitle[] =
+    L"\u0441\u043b\u0435\u0434\u0438\u043c \u0437\u0430 "
+    L"\u0444\u043e\u0440\u0443\u043c\u043e\u043c";
 const wchar_t WatcherClass[] = L"WindowClass_0";
 
 // A JSON string; anything beyond printable ASCII as \u escapes of its UTF-16 units.
@@ -107,8 +108,9 @@ bool DescribeControl(HWND control, std::string* out) {
     GetWindowRect(control, &r);
     MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
     const int id = GetDlgCtrlID(control);
-    *out += "{\"hwnd\": " + Handle(control) + ", \"id\": " + Num(id) + ", \"class\": " +
-            Quoted(className) + ", \"rect\": " + Rect(r) + ", \"style\": " + Bits(control, GWL_STYLE) +
+    *out += "{\"hwnd\": " + Handle(control) + ", \"id\": " + Num(id) +
+            ", \"class\": " + Quoted(className) + ", \"rect\": " + Rect(r) +
+            ", \"style\": " + Bits(control, GWL_STYLE) +
             ", \"exstyle\": " + Bits(control, GWL_EXSTYLE) + ", \"text\": ";
     const size_t at = out->size();
     const bool complete = Fetch(control, WM_GETTEXTLENGTH, WM_GETTEXT, 0, out) &&
@@ -153,15 +155,15 @@ int PrintState(HWND hwnd) {
     GetClientRect(hwnd, &client);
     // Wine keeps the X window of every top-level window in this property: the window icon can
     // be read from X, since another process's icon handle cannot be looked into here.
-    std::string out =
-        "{\"found\": true, \"answer_ms\": " + Num(answerMs) + ", \"hwnd\": " + Handle(hwnd) +
-        ", \"pid\": " + Num(pid) + ", \"x11\": " +
-        Handle(GetPropA(hwnd, "__wine_x11_whole_window")) + ", \"title\": " + Quoted(title) +
-        ", \"style\": " + Bits(hwnd, GWL_STYLE) + ", \"exstyle\": " + Bits(hwnd, GWL_EXSTYLE) +
-        ", \"rect\": " + Rect(outer) + ", \"client\": " + Pair(client.right, client.bottom) +
-        ", \"screen\": " + Pair(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)) +
-        ", \"foreground\": " + Handle(GetForegroundWindow()) + ", \"tray\": " + tray +
-        ", \"gui_font_height\": " + Num(GuiFontHeight()) + ", \"controls\": [";
+    std::string out = "{\"found\": true, \"answer_ms\": " + Num(answerMs) +
+                      ", \"hwnd\": " + Handle(hwnd) + ", \"pid\": " + Num(pid) +
+                      ", \"x11\": " + Handle(GetPropA(hwnd, "__wine_x11_whole_window")) +
+                      ", \"title\": " + Quoted(title) + ", \"style\": " + Bits(hwnd, GWL_STYLE) +
+                      ", \"exstyle\": " + Bits(hwnd, GWL_EXSTYLE) + ", \"rect\": " + Rect(outer) +
+                      ", \"client\": " + Pair(client.right, client.bottom) + ", \"screen\": " +
+                      Pair(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)) +
+                      ", \"foreground\": " + Handle(GetForegroundWindow()) + ", \"tray\": " + tray +
+                      ", \"gui_font_height\": " + Num(GuiFontHeight()) + ", \"controls\": [";
     for (HWND c = GetWindow(hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         out += c == GetWindow(hwnd, GW_CHILD) ? "" : ", ";
         complete = DescribeControl(c, &out) && complete;
