@@ -35,6 +35,9 @@ if [ "$arch" != x86 ]; then
     configure x86
     cmake --build "$root/build/bench-x86" -j"$jobs" --target forumwatch >/dev/null
 fi
+# Another version's programs, to compare in the same session: BENCH_PROGRAMS names a folder
+# holding its bench_poll.exe and forumwatch_bench.exe (built for port 8613).
+programs=${BENCH_PROGRAMS:-$build/bench/watcher}
 
 echo "== size"
 for exe in "$root/build/bench-x86/forumwatch.exe" "$build/forumwatch.exe"; do
@@ -77,18 +80,20 @@ stop_server() { kill "$server_pid" 2>/dev/null || true; wait "$server_pid" 2>/de
 
 echo "== $quiet_cycles quiet poll cycles back to back ($preset): the forum does not change"
 start_server 0
-tools/wine-run "$build/bench/watcher/bench_poll.exe" "http://127.0.0.1:$server_port/" "$quiet_cycles" \
+tools/wine-run "$programs/bench_poll.exe" "http://127.0.0.1:$server_port/" "$quiet_cycles" \
     </dev/null 2>/dev/null | grep -E '^(full|download|scan)'
 stop_server
 
 echo "== $cycles alerting poll cycles back to back ($preset): a new post before every poll"
 start_server 0 '{"auto_post": true}'
-tools/wine-run "$build/bench/watcher/bench_poll.exe" "http://127.0.0.1:$server_port/" "$cycles" \
+tools/wine-run "$programs/bench_poll.exe" "http://127.0.0.1:$server_port/" "$cycles" \
     </dev/null 2>/dev/null
 stop_server
 
 # CPU ticks (user + system) of one process, from /proc.
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+# Those of Wine's sound threads in it, which mix for as long as the device is open.
+sound_ticks() { cat /proc/"$1"/task/*/stat 2>/dev/null | awk '/\((winealsa_timer|wine_dsound_mix)\)/ {n += $14 + $15} END {print n + 0}'; }
 # Our prefix's server: other Wine sessions may run on this machine at the same time.
 wineserver_pid() {
     local p
@@ -104,7 +109,7 @@ print(json.load(urllib.request.urlopen("http://127.0.0.1:8613/control", timeout=
 
 echo "== idle polling for $idle_seconds s"
 start_server 8613
-tools/wine-run "$build/bench/watcher/forumwatch_bench.exe" </dev/null >/dev/null 2>&1 &
+tools/wine-run "$programs/forumwatch_bench.exe" </dev/null >/dev/null 2>&1 &
 watcher_pid=$!
 deadline=$(( $(date +%s) + 60 ))
 until tools/wine-run "$build/inspect.exe" state 2>/dev/null </dev/null |
@@ -114,14 +119,15 @@ until tools/wine-run "$build/inspect.exe" state 2>/dev/null </dev/null |
 done
 server=$(wineserver_pid)
 hz=$(getconf CLK_TCK)
-w0=$(ticks "$watcher_pid"); s0=$([ -n "$server" ] && ticks "$server" || echo 0); t0=$(date +%s.%N)
+m0=$(sound_ticks "$watcher_pid"); w0=$(ticks "$watcher_pid"); s0=$([ -n "$server" ] && ticks "$server" || echo 0); t0=$(date +%s.%N)
 requests0=$(index_requests)
 sleep "$idle_seconds"
-w1=$(ticks "$watcher_pid"); s1=$([ -n "$server" ] && ticks "$server" || echo 0); t1=$(date +%s.%N)
+m1=$(sound_ticks "$watcher_pid"); w1=$(ticks "$watcher_pid"); s1=$([ -n "$server" ] && ticks "$server" || echo 0); t1=$(date +%s.%N)
 requests1=$(index_requests)
-LC_ALL=C awk -v w="$((w1 - w0))" -v s="$((s1 - s0))" -v hz="$hz" -v t0="$t0" -v t1="$t1" -v n="$((requests1 - requests0))" 'BEGIN {
+LC_ALL=C awk -v w="$((w1 - w0))" -v m="$((m1 - m0))" -v s="$((s1 - s0))" -v hz="$hz" -v t0="$t0" -v t1="$t1" -v n="$((requests1 - requests0))" 'BEGIN {
     secs = t1 - t0
     printf "watcher process: %.2f s CPU in %.1f s = %.2f%% of one core (%d polls)\n", w / hz, secs, 100 * w / hz / secs, n
+    printf "  of which Wine'"'"'s sound mixing threads (the device is open from start-up): %.2f s = %.2f%%\n", m / hz, 100 * m / hz / secs
     printf "wineserver (shared by every Wine process of the prefix): %.2f s CPU = %.2f%% of one core\n", s / hz, 100 * s / hz / secs
 }'
 WM_CLOSE=16
