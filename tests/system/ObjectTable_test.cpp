@@ -76,6 +76,7 @@ TEST(ObjectTable, GrowsClaimsFromZerosAndHandsOutOnlyObjectNumbers) {
     EXPECT_EQ(table->slotCount, 36);
 #endif
 }
+
 // Slots in order, then chosen numbers oldest first. Removing the newest, the oldest, and the one
 // an iteration would visit next keeps the chosen records' list linked both ways (look-ups walk it
 // newest first, iteration oldest first), and releasing all frees every object once.
