@@ -13,7 +13,8 @@ inline void Put(Bytes& b, size_t at, uint32_t v, int bytes = 4) {
         b.at(at + i) = static_cast<uint8_t>(v >> (8 * i));
 }
 inline void Add(Bytes& b, uint32_t v, int bytes = 4) {
-    b.resize(b.size() + bytes), Put(b, b.size() - bytes, v, bytes);
+    for (int i = 0; i < bytes; ++i)
+        b.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 inline uint32_t Get(const Bytes& b, size_t at) {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
@@ -41,9 +42,8 @@ void AddBitmap(Bytes& b, int32_t width, int32_t height, int32_t rows, uint32_t b
 template <typename Pixel>
 Bytes MakeBmp(int32_t width, int32_t height, uint32_t bits, const std::vector<uint32_t>& palette,
               Pixel pixel) {
-    Bytes b = {'B', 'M'};
-    for (size_t v : {size_t(0), size_t(0), 54 + 4 * palette.size()})
-        Add(b, uint32_t(v));
+    Bytes b = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0};  // the file's size (put last), reserved
+    Add(b, uint32_t(54 + 4 * palette.size()));
     AddBitmap(b, width, height, std::abs(height), bits, palette, pixel);
     Put(b, 2, uint32_t(b.size()));
     return b;

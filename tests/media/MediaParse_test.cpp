@@ -8,121 +8,110 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <functional>
-#include <memory>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "app/resources/Resources.h"
 #include "tests/media/MediaFiles.h"
 
 namespace {
 
+// A vector built from a range holds no spare capacity, so the copy ends where the file does.
 template <typename Layout>
 bool Walk(bool (*walk)(const void*, size_t, Layout*), const Bytes& b, Layout* layout) {
-    std::unique_ptr<uint8_t[]> copy(new uint8_t[b.size()]);
-    std::memcpy(copy.get(), b.data(), b.size());
-    return walk(copy.get(), b.size(), layout);
+    const Bytes copy(b.begin(), b.end());
+    return walk(copy.data(), copy.size(), layout);
 }
 
-struct Lie {
-    const char* what;
-    std::function<void(Bytes&)> apply;
-    bool accepted;
-};
+using Patches = std::vector<std::pair<size_t, uint32_t>>;  // 32-bit values put at offsets
 
+// Each lie is the file with its patches and whether the walk accepts it.
 template <typename Layout>
 void ExpectVerdicts(const Bytes& file, bool (*walk)(const void*, size_t, Layout*),
-                    const std::vector<Lie>& lies) {
-    for (const Lie& lie : lies) {
+                    const std::vector<std::tuple<const char*, Patches, bool>>& lies) {
+    for (const auto& [what, patches, accepted] : lies) {
         Bytes b = file;
+        for (const auto& [at, value] : patches)
+            Put(b, at, value);
         Layout layout{};
-        EXPECT_EQ((lie.apply(b), Walk(walk, b, &layout)), lie.accepted) << lie.what;
+        EXPECT_EQ(Walk(walk, b, &layout), accepted) << what;
     }
 }
 
-// The chime: 44 bytes of header, "fmt " at 12 and "data" at 36.
+// The chime with two bytes beyond its 18-byte WAVEFORMATEX (cbSize at 36), another chunk
+// before the samples, and bytes beyond its RIFF size: "fmt " at 12, "LIST" at 40.
 TEST(RiffFindWave, ReadsOnlyWhatTheFileDeclaresAndTheFormatHolds) {
-    auto insertAt36 = [](Bytes& b, Bytes chunk) {
-        b.insert(b.begin() + 36, chunk.begin(), chunk.end());
-        Put(b, 4, uint32_t(b.size() - 8));
-    };
+    Bytes wave(AlertSound, AlertSound + AlertSoundSize);
+    const Bytes extra = {2, 0, 0, 0, 'L', 'I', 'S', 'T', 1, 0, 0, 0, 'i'};
+    wave.insert(wave.begin() + 36, extra.begin(), extra.end());
+    Put(wave, 4, uint32_t(wave.size() - 8));
+    Put(wave, 16, 20);
+    wave.resize(wave.size() + 50, 0xEE);
     ExpectVerdicts(
-        Bytes(AlertSound, AlertSound + AlertSoundSize), RiffFindWave,
+        wave, RiffFindWave,
         {
-            {"as made", [](Bytes&) {}, true},
-            {"other chunks first",
-             [&](Bytes& b) {
-                 insertAt36(b, {'L', 'I', 'S', 'T', 1, 0, 0, 0, 'i'});
-             },
-             true},
-            {"first chunk not fmt", [](Bytes& b) { b[12] = 'L'; }, false},
-            {"RIFF size ends inside the samples",
-             [](Bytes& b) { Put(b, 4, uint32_t(b.size() - 9)); }, false},
-            {"bytes beyond the RIFF size", [](Bytes& b) { b.resize(b.size() + 50, 0xEE); }, true},
-            {"non-PCM whose cbSize overruns fmt",
-             [&](Bytes& b) {
-                 insertAt36(b, {40, 0}), Put(b, 16, 18), Put(b, 20, 2, 2);
-             },
-             false},
+            {"as made", {}, true},
+            {"first chunk not fmt", {{12, 0}}, false},
+            {"RIFF size ends inside the samples", {{4, uint32_t(wave.size() - 59)}}, false},
+            {"non-PCM whose cbSize fills fmt", {{20, 2}}, true},
+            {"non-PCM whose cbSize overruns fmt", {{20, 2}, {36, 3}}, false},
         });
 }
 
 TEST(BmpInspect, RejectsHeadersThatReachPastTheData) {
-    ExpectVerdicts(
-        MakeBmp(6, 4, 8, std::vector<uint32_t>(256),
-                [](int32_t x, int32_t) { return uint32_t(x); }),
-        BmpInspect,
-        {
-            {"as made", [](Bytes&) {}, true},
-            {"top-down rows", [](Bytes& b) { Put(b, 22, uint32_t(-4)); }, true},
-            {"core header", [](Bytes& b) { Put(b, 14, 12); }, false},
-            {"header longer than the file", [](Bytes& b) { Put(b, 14, 0x7FFFFFFF); }, false},
-            {"taller than the rows", [](Bytes& b) { Put(b, 22, 5); }, false},
-            {"colour table past the end", [](Bytes& b) { Put(b, 46, 0x40000000); }, false},
-            {"unknown depth", [](Bytes& b) { Put(b, 28, 7, 2); }, false},
-            {"embedded JPEG", [](Bytes& b) { Put(b, 30, 4); }, false},
-            {"bit fields on 8 bits", [](Bytes& b) { Put(b, 30, 3); }, false},
-            {"RLE without a size", [](Bytes& b) { Put(b, 30, 1); }, false},
-            {"RLE inside the data", [](Bytes& b) { Put(b, 30, 1), Put(b, 34, 8); }, true},
-            {"RLE past the end", [](Bytes& b) { Put(b, 30, 1), Put(b, 34, 9999); }, false},
-            {"cut inside the rows", [](Bytes& b) { b.resize(b.size() - 1); }, false},
-        });
+    ExpectVerdicts(MakeBmp(6, 4, 8, std::vector<uint32_t>(256),
+                           [](int32_t x, int32_t) { return uint32_t(x); }),
+                   BmpInspect,
+                   {
+                       {"as made", {}, true},
+                       {"top-down rows", {{22, uint32_t(-4)}}, true},
+                       {"core header", {{14, 12}}, false},
+                       {"header longer than the file", {{14, 0x7FFFFFFF}}, false},
+                       {"taller than the rows", {{22, 5}}, false},
+                       {"rows start a byte late", {{10, 54 + 1024 + 1}}, false},
+                       {"colour table past the end", {{46, 0x40000000}}, false},
+                       {"unknown depth", {{28, 7}}, false},
+                       {"embedded JPEG", {{30, 4}}, false},
+                       {"bit fields on 8 bits", {{30, 3}}, false},
+                       {"RLE without a size", {{30, 1}}, false},
+                       {"RLE inside the data", {{30, 1}, {34, 8}}, true},
+                       {"RLE past the end", {{30, 1}, {34, 9999}}, false},
+                   });
 }
 
 // Entries of the first entry's size compete on depth: a small icon is never a shrunk large one.
 TEST(IcoChooseImage, PicksTheDeepestImageOfTheFirstSize) {
-    struct Case {
-        std::vector<std::pair<int32_t, uint32_t>> images;
-        size_t want;
-    };
-    for (const Case& c : {Case{{{16, 24}, {16, 32}}, 1}, Case{{{16, 24}, {32, 32}}, 0},
-                          Case{{{16, 32}, {16, 32}}, 0}, Case{{{16, 32}, {16, 24}}, 0}}) {
-        const Bytes ico = MakeIco(c.images);
+    using Images = std::vector<std::pair<int32_t, uint32_t>>;  // side, bits
+    const std::pair<Images, size_t> cases[] = {{{{16, 24}, {16, 32}}, 1},
+                                               {{{16, 24}, {32, 32}}, 0},
+                                               {{{16, 32}, {16, 32}}, 0},
+                                               {{{16, 32}, {16, 24}}, 0}};
+    for (const auto& [images, want] : cases) {
+        const Bytes ico = MakeIco(images);
+        const size_t entry = 6 + 16 * want;
+        const auto [side, bits] = images[want];
         IcoImage i{};
-        ASSERT_TRUE(Walk(IcoChooseImage, ico, &i)) << c.want;
-        const auto& want = c.images[c.want];
-        EXPECT_EQ(
-            std::make_tuple(i.offset, i.size, i.width, i.height, uint32_t(i.bitCount)),
-            std::make_tuple(size_t(Get(ico, 18 + 16 * c.want)), size_t(Get(ico, 14 + 16 * c.want)),
-                            want.first, want.first, want.second))
-            << c.want;
+        ASSERT_TRUE(Walk(IcoChooseImage, ico, &i)) << want;
+        EXPECT_EQ(std::make_tuple(i.offset, i.size, i.width, i.height, uint32_t(i.bitCount)),
+                  std::make_tuple(size_t(Get(ico, entry + 12)), size_t(Get(ico, entry + 8)), side,
+                                  side, bits))
+            << want;
     }
 }
 
 // One 16 x 16 32-bit image of 1128 bytes at offset 22.
 TEST(IcoChooseImage, RejectsImagesThatDoNotHoldTheirRows) {
-    ExpectVerdicts(
-        MakeIco({{16, 32}}), IcoChooseImage,
-        {
-            {"as made", [](Bytes&) {}, true},
-            {"a cursor file", [](Bytes& b) { Put(b, 2, 2, 2); }, false},
-            {"no entries", [](Bytes& b) { Put(b, 4, 0, 2); }, false},
-            {"image size too small for its rows", [](Bytes& b) { Put(b, 14, 1000); }, false},
-            {"image taller than its rows", [](Bytes& b) { Put(b, 30, 64); }, false},
-            {"image header too short", [](Bytes& b) { Put(b, 22, 12); }, false},
-            {"compressed image", [](Bytes& b) { Put(b, 38, 1); }, false},
-        });
+    ExpectVerdicts(MakeIco({{16, 32}}), IcoChooseImage,
+                   {
+                       {"as made", {}, true},
+                       {"a cursor file", {{2, 1 << 16 | 2}}, false},  // type 2, one entry
+                       {"no entries", {{4, 0}}, false},
+                       {"image size too small for its rows", {{14, 1000}}, false},
+                       {"image taller than its rows", {{30, 64}}, false},
+                       {"image header too short", {{22, 12}}, false},
+                       {"compressed image", {{38, 1}}, false},
+                   });
 }
 
 }  // namespace
