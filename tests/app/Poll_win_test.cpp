@@ -1,5 +1,5 @@
 // The poll cycle in the watcher's own window, against a page server inside the test: what only a
-// look from inside the process shows. What the user sees is the end-to-end test's.
+// look from inside the process shows.
 #include "app/Poll.h"
 
 #include <winsock2.h>

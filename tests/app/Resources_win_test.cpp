@@ -6,8 +6,6 @@
 
 #include <windows.h>
 
-// The embedded files are checked against their generator (app_resources_reproducible) and
-// decoded by the image, sound and end-to-end tests; what is left is the executable's own.
 std::string Resource(int type) {
     HMODULE self = GetModuleHandleA(nullptr);
     HRSRC found = FindResourceA(self, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(type));

@@ -1,8 +1,7 @@
 // Images, tray icons and sound under Wine, and the toolkit's shut-down, which frees one of each.
 // Run twice (tests/media/CMakeLists.txt): with an ALSA device (MEDIA_SOUND_DEVICE set), and
 // with no usable device, where sound must fail quietly. Wine's explorer provides a notification
-// area under Xvfb. What the header walks accept is tested natively, and that the
-// chime is heard by the end-to-end story: here only what a real decode or device shows.
+// area under Xvfb.
 #include <windows.h>
 #include <mmsystem.h>
 #include <dsound.h>
