@@ -1,6 +1,6 @@
-// Stands in for a program, a document handler and the browser in the launching tests: every start
-// appends one line to the file named by RECORDER_OUT, its command line, working directory and
-// show mode separated by tabs, in UTF-8. One write per line, so a reader never sees half a line.
+// Stands in for the browser in the end-to-end test: every start appends one line to the file
+// named by RECORDER_OUT, its command line, working directory and show mode separated by tabs, in
+// UTF-8. One write per line, so a reader never sees half a line.
 #include <windows.h>
 
 #include <cstdio>
