@@ -152,6 +152,10 @@ TEST_F(Watcher, EventDetailsStayPutUntilTheNextWait) {
     SendMessageA(window, TrayEventMsg, 9, WM_RBUTTONDOWN);
     SendMessageA(window, WM_TIMER, 6, 0);
     EXPECT_EQ(std::make_tuple(WinEventKind(), WinEventObject()), std::make_tuple(2, 7));
+    // A tray action that makes no event still names its icon.
+    PostMessageA(window, TrayEventMsg, 4321, WM_MOUSEMOVE);
+    ASSERT_EQ(WinWaitEvent(), int32_t(TrayEventMsg));
+    EXPECT_EQ(WinEventObject(), 4321);
 }
 
 // From a label, which is no tab stop, Tab leaves the focus alone and Shift+Tab takes the last.
