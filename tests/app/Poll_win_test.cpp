@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -43,55 +42,34 @@ std::string Page(const std::string& total, int users) {
     return line + "</span></td>\r\n";
 }
 
-// Answers every request with the page of the moment, one connection at a time.
-class PageServer {
-public:
-    void Start() {
-        WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
-        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        int size = sizeof address;
-        bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
-        listen(listener_, 4);
-        root_ = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
-        thread_ = std::thread([this] {
-            for (SOCKET client; (client = accept(listener_, nullptr, nullptr)) != INVALID_SOCKET;) {
-                std::string request(4096, '\0');
-                recv(client, &request[0], static_cast<int>(request.size()), 0);
-                std::string answer;
-                {
-                    std::lock_guard<std::mutex> lock(mutex_);
-                    answer = "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(page_.size()) +
-                             "\r\nConnection: close\r\n\r\n" + page_;
-                }
-                send(client, answer.data(), static_cast<int>(answer.size()), 0);
-                closesocket(client);
-            }
-        });
-    }
-    void Stop() {
-        closesocket(listener_);
-        thread_.join();
-    }
-    void Serve(const std::string& page) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        page_ = page;
-    }
-    const char* Root() const { return root_.c_str(); }
+// The page server's listening socket, on a port the system picks, and its address.
+SOCKET listener = INVALID_SOCKET;
+std::string root;
 
-private:
-    SOCKET listener_ = INVALID_SOCKET;
-    std::string root_;
-    std::thread thread_;
-    std::mutex mutex_;
-    std::string page_;
-};
+void Listen() {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof address;
+    bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+    listen(listener, 1);
+    root = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
+}
 
-PageServer server;
+// Answers one request with `page`, on a thread of its own while the cycle downloads.
+void AnswerOnce(const std::string& page) {
+    const SOCKET client = accept(listener, nullptr, nullptr);
+    std::string request(4096, '\0');
+    recv(client, &request[0], static_cast<int>(request.size()), 0);
+    const std::string answer = "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(page.size()) +
+                               "\r\nConnection: close\r\n\r\n" + page;
+    send(client, answer.data(), static_cast<int>(answer.size()), 0);
+    closesocket(client);
+}
 
 HWND Control(int32_t number) { return GetDlgItem(WinHandle(WatcherWindow), number); }
 
@@ -112,9 +90,10 @@ LRESULT CALLBACK CountAsks(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 }
 
 Asked Cycle(const std::string& page) {
-    server.Serve(page);
+    std::thread server(AnswerOnce, page);
     asked = Asked{};
     PollForum(0);
+    server.join();
     return asked;
 }
 
@@ -132,14 +111,13 @@ protected:
         ToolkitStartUp();
         ASSERT_TRUE(WatcherInit());
         ASSERT_TRUE(ShellBuildWindow());
-        server.Start();
-        forumSiteRoot = server.Root();
+        Listen();
+        forumSiteRoot = root.c_str();
         const int32_t numbers[] = {StatusLabel, TotalLabel, UserList};
         for (int i = 0; i < 3; ++i)
             controlProcs[i] = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
                 Control(numbers[i]), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountAsks)));
     }
-    static void TearDownTestSuite() { server.Stop(); }
 };
 
 }  // namespace

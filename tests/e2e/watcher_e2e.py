@@ -7,6 +7,7 @@ import array
 import glob
 import json
 import os
+import pathlib
 import subprocess
 import sys
 import tempfile
@@ -65,6 +66,10 @@ def window(*hwnd):
     return state
 
 
+def shown(state):  # labels 3 and 4 and the list's rows
+    return [state["labels"][3], state["labels"][4], state["rows"]]
+
+
 # Whether label 1's time stamp (after its prefix) is at or after the second of `when`, by less
 # than an hour.
 def stamp_after(state, when):
@@ -92,10 +97,7 @@ def icon_colour(state):
 # come a poll apart; the users line's tones go through Beep, which Wine does not play.
 def chimes_heard():
     path = os.environ["WINE_SESSION_SOUND"]
-    if not os.path.exists(path):
-        return 0
-    with open(path, "rb") as recording:
-        data = recording.read()[44:]
+    data = pathlib.Path(path).read_bytes()[44:] if os.path.exists(path) else b""
     samples = array.array("h", data[:len(data) // 1600 * 1600])
     loud = [max(w) > 3000 or min(w) < -3000 for w in
             (samples[i:i + 800] for i in range(0, len(samples), 800))]
@@ -120,6 +122,7 @@ class Story(unittest.TestCase):
             subprocess.run([WINE_RUN, "reg", "add", hive + r"\Software\Classes\http\shell\open"
                             r"\command", "/ve", "/d", '"Z:%s" "%%1"' % RECORDER, "/f"], check=True)
         cls.opened_file = tempfile.mktemp(prefix="e2e-opened-")
+        pathlib.Path(cls.opened_file).touch()
         if os.path.exists(os.environ["WINE_SESSION_SOUND"]):
             os.remove(os.environ["WINE_SESSION_SOUND"])
         cls.watcher = subprocess.Popen([WINE_RUN, WATCHER], stdin=subprocess.DEVNULL,
@@ -178,8 +181,7 @@ class Story(unittest.TestCase):
                          "the polls after " + ", ".join(modes))
         after = window()
         self.forum.control(hold=False)
-        self.assertEqual([after["labels"][3], after["labels"][4], after["rows"]],
-                         [before["labels"][3], before["labels"][4], before["rows"]], modes)
+        self.assertEqual(shown(after), shown(before), modes)
         self.assertFalse(stamp_after(after, polls[0]["start"]), modes)
         self.alerts(self.poll(nth=len(modes)), self.total + 1)
         return [b["start"] - a["start"] for a, b in zip(polls, polls[1:])]
@@ -214,10 +216,8 @@ class Story(unittest.TestCase):
         return box["top"], box["selected"], len(box["rows"])
 
     def opened(self):  # command lines the stand-in browser was started with
-        if not os.path.exists(self.opened_file):
-            return []
-        with open(self.opened_file, encoding="utf-8") as lines:
-            return [line.split("\t")[0] for line in lines]
+        lines = pathlib.Path(self.opened_file).read_text("utf-8").splitlines()
+        return [line.split("\t")[0] for line in lines]
 
     def test_01_window_before_any_page(self):
         state = wait_for(window, lambda s: s["found"] and s["tray"], 60, "the window and icon 7")
@@ -335,7 +335,6 @@ class Story(unittest.TestCase):
 
     def test_13_two_copies_take_turns_with_the_page_file(self):
         # Another copy, built for another forum, downloads into the same file.
-        shown = lambda s: [s["labels"][3], s["labels"][4], s["rows"]]
         mine, theirs = shown(window()), [TOTAL + "777", NEW_START, [" admin", ""]]
         type(self).other_forum = Forum(PORT + 1, {"total": "777", "users": DEFAULT_USERS[:1]})
         type(self).other = subprocess.Popen([WINE_RUN, OTHER], stdin=subprocess.DEVNULL, env=SILENT)
