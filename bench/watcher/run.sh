@@ -81,7 +81,7 @@ stop_server() { kill "$server_pid" 2>/dev/null || true; wait "$server_pid" 2>/de
 echo "== $quiet_cycles quiet poll cycles back to back ($preset): the forum does not change"
 start_server 0
 tools/wine-run "$programs/bench_poll.exe" "http://127.0.0.1:$server_port/" "$quiet_cycles" \
-    </dev/null 2>/dev/null | grep -E '^(full|download|scan)'
+    </dev/null 2>/dev/null | grep -E '^(full|download|beyond|scan|stamp)'
 stop_server
 
 echo "== $cycles alerting poll cycles back to back ($preset): a new post before every poll"
