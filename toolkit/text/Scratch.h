@@ -1,10 +1,10 @@
 #pragma once
 #include <cstdint>
 
-// The process-wide scratch area in which every string result is built. A text-producing operation takes the position
-// `pos` (the area's current end), writes its result there and leaves end = pos + length with a
-// terminator at end; it returns base + pos. Pointers into the area are valid only until the
-// next reservation: hold offsets across operations.
+// The process-wide scratch area in which every string result is built. A text-producing
+// operation takes the position `pos` (the area's current end), writes its result there and
+// leaves end = pos + length with a terminator at end; it returns base + pos. Pointers into the
+// area are valid only until the next reservation: hold offsets across operations.
 void ScratchInit();
 int32_t ScratchEnd();                            // where the next result starts
 char* ScratchReserve(int32_t len, int32_t pos);  // room for len bytes at pos; end = pos + len
