@@ -32,6 +32,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(bmp.width > 0 && bmp.height != 0);
         FUZZ_CHECK(bmp.pixelOffset < size && bmp.infoOffset < size);
         FUZZ_CHECK(bmp.targetBits >= 24 && bmp.targetBits >= bmp.bitCount);
+        // Uncompressed rows, each padded to four bytes, are read whole: all of them must be there.
+        const size_t stride = (size_t(bmp.width) * bmp.bitCount + 31) / 32 * 4;
+        const size_t rows = size_t(bmp.height < 0 ? -int64_t{bmp.height} : bmp.height);
+        FUZZ_CHECK(bytes[30] != 0 || Inside(bmp.pixelOffset, stride * rows, size));
     }
 
     WaveLayout wave{};

@@ -30,8 +30,6 @@
 
 namespace {
 
-bool HaveDevice() { return std::getenv("MEDIA_SOUND_DEVICE") != nullptr; }
-
 class MediaEnvironment : public ::testing::Environment {
     void SetUp() override {
         ASSERT_TRUE(PrivateHeapCreate());
@@ -43,12 +41,6 @@ class MediaEnvironment : public ::testing::Environment {
 ::testing::Environment* const environment =
     ::testing::AddGlobalTestEnvironment(new MediaEnvironment);
 
-// Rows bottom-up, or top-down for a negative height.
-BITMAPINFO Header(LONG width, LONG height, WORD bits = 32) {
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof info.bmiHeader, width, height, 1, bits, BI_RGB, 0, 0, 0, 0, 0};
-    return info;
-}
 // The side of an icon's colour bitmap; 0 when the handle is no icon.
 LONG IconSide(intptr_t handle) {
     ICONINFO info{};
@@ -59,9 +51,6 @@ LONG IconSide(intptr_t handle) {
     DeleteObject(info.hbmColor);
     DeleteObject(info.hbmMask);
     return colour.bmWidth;
-}
-bool IsBitmap(intptr_t handle) {
-    return GetObjectType(reinterpret_cast<HANDLE>(handle)) == OBJ_BITMAP;
 }
 // Asked with the same owner and identifier, the shell modifies only an icon it knows.
 bool ShellKnows(HWND owner, int32_t id) {
@@ -78,67 +67,35 @@ bool WaitUntil(const std::function<bool()>& done, DWORD ms) {
     return true;
 }
 
-Bytes Bmp32(uint32_t alpha, int32_t height = 2) {
-    return MakeBmp(3, height, 32, {},
-                   [alpha](int32_t x, int32_t r) { return alpha << 24 | r << 16 | x * 40; });
-}
-
-// 3 x 2 files, bottom row first unless the height is negative: top-left is (x 0, file row 1).
-TEST(Image, BitmapsKeepTheirPixelsAndGainDepthOrOpacityAsNeeded) {
-    const Bytes eight = MakeBmp(3, 2, 8, {0xFF, 0xFF00, 0xFF0000},
-                                [](int32_t x, int32_t r) { return (x + r) % 3u; });
-    const std::tuple<const char*, Bytes, uint32_t, uint32_t> cases[] = {
-        {"8-bit", eight, 0xFF00, 0xFF0000},
-        {"32-bit without alpha", Bmp32(0), 0xFF010000, 0xFF000050},
-        {"32-bit top-down", Bmp32(0x80, -2), 0x80000000, 0x80010050},
-    };
-    for (const auto& [what, file, topLeft, bottomRight] : cases) {
-        auto bitmap = reinterpret_cast<HBITMAP>(ImageFromMemory(3, file.data(), file.size()));
-        uint32_t pixels[6] = {};  // as BGRA, top row first; alpha 0 below 32 bits
-        BITMAPINFO request = Header(3, -2);
-        HDC screen = GetDC(nullptr);
-        const int rows = GetDIBits(screen, bitmap, 0, 2, pixels, &request, DIB_RGB_COLORS);
-        ReleaseDC(nullptr, screen);
-        EXPECT_EQ(std::make_tuple(rows, pixels[0], pixels[5]),
-                  std::make_tuple(2, topLeft, bottomRight))
-            << what;
-    }
-}
-
 // The watcher decodes each icon under one number and hands it to the tray: the old image must
-// go, also when a decode fails, while the shell keeps its own copy. A bitmap is converted afresh
-// each time and stays ours. An icon is made at its own size.
+// go, also when a decode fails, while the shell keeps its own copy. An icon is made at its own
+// size.
 TEST(Image, ANumberHoldsOneImageAndTrayIconsOutliveThem) {
     HWND owner =
         CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-    const Bytes ico = MakeIco({{32, 32}}), bmp = Bmp32(0xFF);
+    Bytes ico = MakeIco({{32, 32}});
     const intptr_t idle = ImageFromMemory(8, IconIdle, IconIdleSize);
-    const intptr_t bitmap = ImageFromMemory(10, bmp.data(), bmp.size());
     EXPECT_EQ(TrayAdd(7, owner, 0) + TrayAdd(7, nullptr, idle) + TrayChange(12, idle), 0);
     ASSERT_NE(TrayAdd(7, owner, idle), 0);
     ASSERT_NE(TrayAdd(7, owner, idle), 0) << "the shell refuses a second icon: the first left";
     const intptr_t big = ImageFromMemory(8, ico.data(), ico.size());
     EXPECT_EQ(std::make_tuple(IconSide(idle), IconSide(big)), std::make_tuple(0L, 32L));
-    EXPECT_EQ(TrayChange(7, bitmap) + TrayChange(7, bitmap) + TrayChange(7, 0), 2);
-    EXPECT_TRUE(IsBitmap(bitmap) && ShellKnows(owner, 7));
-    Bytes lying(IconIdle, IconIdle + IconIdleSize);
-    Put(lying, 18, 2000);  // the image lies beyond the file
-    const intptr_t old = ImageFromMemory(8, bmp.data(), bmp.size());
-    EXPECT_EQ(ImageFromMemory(8, lying.data(), lying.size()), 0);
-    EXPECT_FALSE(IsBitmap(old)) << "a failed decode empties the number";
+    EXPECT_EQ(TrayChange(7, big) + TrayChange(7, 0), 1);
+    Put(ico, 18, 2000);  // the image lies beyond the file
+    EXPECT_EQ(ImageFromMemory(8, ico.data(), ico.size()), 0);
+    EXPECT_TRUE(IconSide(big) == 0 && ShellKnows(owner, 7)) << "a failed decode empties the number";
     EXPECT_GE(ImageFromMemory(AutoNumber, IconNew, IconNewSize), AutoNumberBase);
     DestroyWindow(owner);
 }
 
-// A 4 x 2 bitmap whose first row in memory is opaque on its left half and the rest see-through;
-// with `alpha` false every alpha byte is zero. That row is the top one of a device-dependent
-// bitmap and the bottom one of a DIB, stored bottom-up as decoded images are.
-HBITMAP Shaped(int bits, bool dib, bool alpha = true) {
+// A 4 x 2 DIB, stored bottom-up as decoded images are, whose first row in memory (the bottom
+// one) is opaque on its left half and the rest see-through; with `alpha` false every alpha byte
+// is zero.
+HBITMAP Shaped(WORD bits, bool alpha = true) {
     const uint32_t a = alpha ? 0xFF00FF00 : 0xFF00;
     const uint32_t shaped[8] = {a, a, 0xFF00, 0xFF00, 0xFF00, 0xFF00, 0xFF00, 0xFF00};
-    if (!dib)
-        return CreateBitmap(4, 2, 1, bits, shaped);  // read back by copying
-    BITMAPINFO info = Header(4, 2, WORD(bits));
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof info.bmiHeader, 4, 2, 1, bits, BI_RGB, 0, 0, 0, 0, 0};
     void* memory = nullptr;
     HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &memory, nullptr, 0);
     if (bitmap)
@@ -147,13 +104,12 @@ HBITMAP Shaped(int bits, bool dib, bool alpha = true) {
 }
 
 TEST(TrayMakeMask, ShapesByAlphaOnlyWhereTheDesktopCannotAndTheBitmapHasAny) {
-    constexpr uint32_t TopLeft = 0x30F0, BottomLeft = 0xF030, Opaque = 0;  // 1 = see-through
+    constexpr uint32_t BottomLeft = 0xF030, Opaque = 0;  // 1 = see-through
     const std::tuple<const char*, HBITMAP, bool, uint32_t> cases[] = {
-        {"alpha, desktop without alpha", Shaped(32, true), false, BottomLeft},
-        {"alpha, desktop draws alpha", Shaped(32, true), true, Opaque},
-        {"every alpha byte zero", Shaped(32, true, false), false, Opaque},
-        {"24-bit", Shaped(24, true), false, Opaque},
-        {"device-dependent 32-bit", Shaped(32, false), false, TopLeft},
+        {"alpha, desktop without alpha", Shaped(32), false, BottomLeft},
+        {"alpha, desktop draws alpha", Shaped(32), true, Opaque},
+        {"every alpha byte zero", Shaped(32, false), false, Opaque},
+        {"24-bit", Shaped(24), false, Opaque},
     };
     for (const auto& [what, bitmap, alphaDrawn, want] : cases) {
         HBITMAP mask = TrayMakeMask(bitmap, alphaDrawn);
@@ -167,7 +123,7 @@ TEST(TrayMakeMask, ShapesByAlphaOnlyWhereTheDesktopCannotAndTheBitmapHasAny) {
 
 class Sound : public ::testing::Test {
     void SetUp() override {
-        if (!HaveDevice())
+        if (!std::getenv("MEDIA_SOUND_DEVICE"))
             GTEST_SKIP() << "needs the sound device";
         ASSERT_EQ(SoundInit(), 1);
     }
@@ -216,7 +172,7 @@ TEST(SoundWithoutDevice, FailsQuietlyButKeepsItsWindow) {
     ASSERT_NE(window, nullptr);
     SendMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_TRUE(IsWindow(window) && !IsWindowVisible(window));
-    if (HaveDevice())
+    if (std::getenv("MEDIA_SOUND_DEVICE"))
         GTEST_SKIP() << "a device is configured for this run";
     EXPECT_EQ(SoundInit() + SoundFromMemory(5, AlertSound, AlertSoundSize) + SoundPlay(5), 0);
 }

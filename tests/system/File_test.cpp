@@ -1,6 +1,3 @@
-// fuzz/page_fuzz.cpp holds the line splitting to a plain splitter and reads past the end, and its
-// seeds put endings on the buffer's refill boundaries; here are a line of megabytes and the
-// numbers of files.
 #include "toolkit/system/File.h"
 
 #include <gtest/gtest.h>
