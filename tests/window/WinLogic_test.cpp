@@ -18,8 +18,12 @@ TEST(WinDecodeFlags, SplitsOptionsFromStyle) {
         {0x8 | 0x2, {0xC00000, 0, WinCentre::Parent, Normal, false, false}},
         // A real style bit suppresses the added caption; screen centring wins over parent.
         {0x3 | 0x80000, {0x80000, 0, Screen, Normal, true, false}},
-        // Size states stay in the style; hidden overrides them. The real windows' tests show the
-        // tool window and the size states alone.
+        {0x10000000, {0xC00000, 0, None, Hidden, true, false}},
+        // Tool window: no size state, no boxes, a caption, the tool-window extended style.
+        {0x4 | 0x21030000 | 0x80000, {0xC80000, 0x80, None, Normal, true, false}},
+        // Size states stay in the style and decide the show command; hidden overrides them.
+        {0x01CF0000, {0x01CF0000, 0, None, WinShow::Maximised, true, true}},
+        {0x20CF0000, {0x20CF0000, 0, None, WinShow::Minimised, true, true}},
         {0x31CF0000, {0x21CF0000, 0, None, Hidden, true, true}},
     };
     auto fields = [](const WinOpenStyle& d) {
@@ -32,8 +36,10 @@ TEST(WinDecodeFlags, SplitsOptionsFromStyle) {
 
 // Centring on a parent and shrinking to the screen are seen on real windows.
 TEST(WinCentre, PlacesAndClampsAlongOneAxis) {
-    int32_t size = 206;
+    int32_t size = 206, huge = 1281;
     EXPECT_EQ(WinCentreOnScreen(1280, &size), 537);
+    EXPECT_EQ(WinCentreOnScreen(1280, &huge) + huge, 1280);  // shortened to the screen, at 0
+    EXPECT_EQ(WinCentreOnSpan(100, 500, 200), 200);
     EXPECT_EQ(WinCentreOnSpan(100, 300, 400), 0);  // never above or left of the screen
     EXPECT_EQ(WinCentreOnSpan(INT32_MIN, INT32_MAX, INT32_MIN), 1073741823);  // no overflow
 }

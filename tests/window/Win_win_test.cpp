@@ -12,6 +12,7 @@
 #include "toolkit/system/Heap.h"
 #include "toolkit/text/Scratch.h"
 #include "toolkit/window/Gadget.h"
+#include "toolkit/window/Properties.h"
 #include "toolkit/window/Win.h"
 #include "toolkit/window/WinLogic.h"
 
@@ -119,6 +120,33 @@ TEST_F(Watcher, TheCloseBoxAsksAndClosingFreesTheGadgets) {
     EXPECT_TRUE(Count(Until(EventClose), EventClose) == 1 && IsWindow(window));
     WinClose(0);
     EXPECT_EQ(GadgetGetState(2), -1) << "a gone list box would answer 0";
+}
+
+// A press on an item is held for a drag until the release, which selects the item; a move past
+// the drag threshold ends the hold. Neither leaves the mouse captured by the list.
+TEST_F(Watcher, ListPressesEndWithoutHoldingTheMouse) {
+    for (const char* name : {"first", "second"})
+        GadgetAddItem(2, -1, name);
+    RECT item;
+    SendMessageA(list, LB_GETITEMRECT, 1, LPARAM(&item));
+    const int x = item.left + 10, y = (item.top + item.bottom) / 2;
+    const int threshold = GetSystemMetrics(SM_CXDRAG);
+    auto mouse = [&](UINT message, WPARAM keys, int atX) {
+        SendMessageA(list, message, keys, MAKELPARAM(atX, y));
+    };
+    auto held = [this] { return GetPropA(list, MouseDownProperty) != nullptr; };
+    mouse(WM_LBUTTONDOWN, MK_LBUTTON, x);
+    EXPECT_TRUE(held());
+    mouse(WM_LBUTTONUP, 0, x);
+    Drain();
+    EXPECT_EQ(GadgetGetState(2), 1);
+    EXPECT_FALSE(held() || GetCapture());
+    mouse(WM_LBUTTONDOWN, MK_LBUTTON, x);
+    mouse(WM_MOUSEMOVE, MK_LBUTTON, x + threshold);
+    EXPECT_TRUE(held()) << "within the threshold";
+    mouse(WM_MOUSEMOVE, MK_LBUTTON, x + threshold + 1);
+    mouse(WM_LBUTTONUP, 0, x + threshold + 1);
+    EXPECT_FALSE(held() || GetCapture()) << "after a drag";
 }
 
 TEST(UnknownNumbers, DoNothing) {
