@@ -27,23 +27,11 @@ void SetLabel(int32_t label, int32_t pos) {
     ScratchRewind(pos);
 }
 
-// The page path at pos: the temporary folder (which ends in a separator) and the file name.
-void BuildPagePath(int32_t pos) {
-    TempDirectory(pos);
-    StrAppend(PageFileName);
-}
-
 bool DownloadPage() {
     const int32_t addressPos = ScratchEnd();
     PollIndexAddress(forumSiteRoot, addressPos);
-    ScratchPass(addressPos);
-    const int32_t pathPos = ScratchEnd();
-    BuildPagePath(pathPos);
-    ScratchPass(pathPos);
-    // Pointers only now: the area may have moved while the path was appended.
     const bool downloaded =
-        DownloadToFile(ScratchPointerAt(addressPos + 1), ScratchPointerAt(pathPos + 1),
-                       watcherTiming.downloadDeadlineMs);
+        DownloadToFile(ScratchPass(addressPos), watcher.pagePath, watcherTiming.downloadDeadlineMs);
     ScratchRewind(addressPos);
     return downloaded;
 }
@@ -132,11 +120,7 @@ private:
 // Reads the page file through the scanner. The page lock goes as soon as the file is closed, so
 // another copy of the watcher need not wait for this one's tone.
 void ScanPage(PageLock* page) {
-    const int32_t pos = ScratchEnd();
-    BuildPagePath(pos);
-    const intptr_t opened = FileOpenRead(PageFile, ScratchPass(pos));
-    ScratchRewind(pos);
-    if (!opened)
+    if (!FileOpenRead(PageFile, watcher.pagePath))
         return;
     RowListClear(&watcher.pageRows);
     // Each line is kept in a variable of its own: the scanner builds its results in the

@@ -14,6 +14,9 @@ struct WatcherState {
     std::atomic<int32_t> pollRunning;   // 1 while a cycle runs; keeps cycles from overlapping
     std::atomic<int32_t> closing;       // 1 once the shell shuts down; cycles then stand still
     StrVar lastTotalText;               // only cycles touch it, never two at once
+    // The page file in the temporary folder, found once: looking the folder up (in its long
+    // form) cost more than the rest of a quiet cycle, and it does not move while we run.
+    StrVar pagePath;
     int32_t lastUserCount;
     RowList shownRows;  // what list box 2 shows
     RowList pageRows;   // the rows of the page being read

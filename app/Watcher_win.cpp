@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include "app/Texts.h"
 #include "toolkit/media/Image.h"
 #include "toolkit/media/Tray.h"
+#include "toolkit/system/File.h"
+#include "toolkit/text/Scratch.h"
 #include "toolkit/window/Win.h"
 
 WatcherState watcher;
@@ -24,6 +27,10 @@ bool WatcherInit() {
     watcher.pollRunning.store(0);
     watcher.closing.store(0);
     StrVarSet(&watcher.lastTotalText, nullptr);
+    const int32_t pos = ScratchEnd();
+    TempDirectory(pos);  // ends in a separator
+    StrAppend(PageFileName);
+    StrVarFromScratch(&watcher.pagePath, pos);
     watcher.lastUserCount = 0;
     // A second start-up in one process (tests) comes with a fresh private heap: the old rows went
     // with the old one.
