@@ -16,8 +16,7 @@ struct FileRecord {
     // Kernel handles carry their meaning in the low 32 bits, which the registry reads to tell
     // an open file from a free slot.
     intptr_t handle;
-    uint8_t* buffer;  // FileBufferSize bytes from the private heap
-    int32_t bufferSize;
+    uint8_t* buffer;    // FileBufferSize bytes from the private heap
     int32_t available;  // read from the file but not yet delivered
     int32_t fill;       // bytes the last refill brought; the next byte is at fill - available
 };
@@ -34,8 +33,7 @@ static FileRecord* FileOf(int32_t number) {
 static int FileFetchByte(FileRecord* file) {
     if (file->available > 0)
         return file->buffer[file->fill - file->available--];
-    const int32_t n = FileSysRead(file->handle, file->buffer, file->bufferSize);
-    file->fill = n > 0 && n <= file->bufferSize ? n : 0;
+    file->fill = FileSysRead(file->handle, file->buffer, FileBufferSize);
     if (file->fill == 0) {
         file->available = 0;
         return NoByte;
@@ -45,10 +43,7 @@ static int FileFetchByte(FileRecord* file) {
 }
 
 // Only for the byte just delivered, which is still in the buffer right before the next one.
-static void FilePutBack(FileRecord* file) {
-    if (file->available < file->fill)
-        ++file->available;
-}
+static void FilePutBack(FileRecord* file) { ++file->available; }
 
 void FileInit() {
     if (!fileTable)
@@ -80,7 +75,6 @@ intptr_t FileOpenRead(int32_t number, const char* path) {
         return 0;
     }
     file->buffer = buffer;
-    file->bufferSize = FileBufferSize;
     file->available = 0;
     file->fill = 0;
     file->handle = handle;  // last: until now the record counts as free
@@ -150,9 +144,8 @@ char* FileReadLine(int32_t number, int32_t pos) {
     return ScratchFinish(out, length, room);
 }
 
+// The automatic number itself names no record, so closing -1 finds nothing to close.
 void FileClose(int32_t number) {
-    if (number == AutoNumber)
-        return;
     FileRecord* file = FileOf(number);
     if (!file)
         return;

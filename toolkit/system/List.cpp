@@ -7,8 +7,6 @@ ListNode* ListNodeOf(void* payload) {
 }
 
 void* ListInsert(ListNode** list, size_t payloadSize) {
-    if (!list || payloadSize > SIZE_MAX - sizeof(ListNode))
-        return nullptr;
     auto* node = static_cast<ListNode*>(PrivateAlloc(sizeof(ListNode) + payloadSize));
     if (!node)
         return nullptr;
@@ -21,8 +19,6 @@ void* ListInsert(ListNode** list, size_t payloadSize) {
 
 void* ListContains(ListNode* list, void* payload) {
     ListNode* wanted = ListNodeOf(payload);
-    if (!wanted)
-        return nullptr;
     for (ListNode* node = list; node; node = node->next)
         if (node == wanted)
             return payload;
@@ -32,7 +28,7 @@ void* ListContains(ListNode* list, void* payload) {
 void ListRemove(ListNode** list, void* payload) {
     // Lists stay short (automatic records, threads, brushes); the membership walk turns a
     // double removal or a foreign payload into a no-op instead of a double free.
-    if (!list || !ListContains(*list, payload))
+    if (!ListContains(*list, payload))
         return;
     ListNode* node = ListNodeOf(payload);
     if (node->previous)

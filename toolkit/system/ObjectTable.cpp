@@ -32,18 +32,16 @@ static bool IsSlotNumber(const ObjectTable* table, int32_t number) {
 }
 
 ObjectTable* ObjectTableCreate(int32_t recordSize, int32_t step, ReleaseProc release) {
-    if (recordSize < static_cast<int32_t>(sizeof(int32_t)) || step < 0)
+    if (recordSize < static_cast<int32_t>(sizeof(int32_t)) || step < 1 || !release)
         return nullptr;
     auto* table = static_cast<ObjectTable*>(PrivateAlloc(sizeof(ObjectTable)));
     if (!table)
         return nullptr;
-    if (step > 0) {
-        table->slots = static_cast<uint8_t*>(
-            PrivateAlloc(static_cast<size_t>(step) * static_cast<size_t>(recordSize)));
-        if (!table->slots) {
-            PrivateFree(table);
-            return nullptr;
-        }
+    table->slots = static_cast<uint8_t*>(
+        PrivateAlloc(static_cast<size_t>(step) * static_cast<size_t>(recordSize)));
+    if (!table->slots) {
+        PrivateFree(table);
+        return nullptr;
     }
     table->recordSize = recordSize;
     table->growthStep = step;
@@ -55,14 +53,13 @@ ObjectTable* ObjectTableCreate(int32_t recordSize, int32_t step, ReleaseProc rel
 // Grows the slot array to `number` + step slots. The array may move, which is why callers
 // hold numbers rather than record addresses across a claim.
 static bool GrowToInclude(ObjectTable* table, int32_t number) {
-    int64_t wanted = static_cast<int64_t>(number) + (table->growthStep > 0 ? table->growthStep : 1);
+    int64_t wanted = static_cast<int64_t>(number) + table->growthStep;
     if (wanted > INT32_MAX)
         wanted = INT32_MAX;
     const uint64_t bytes = static_cast<uint64_t>(wanted) * static_cast<uint64_t>(table->recordSize);
     if (bytes > SIZE_MAX)
         return false;
-    void* grown = table->slots ? PrivateReAlloc(table->slots, static_cast<size_t>(bytes))
-                               : PrivateAlloc(static_cast<size_t>(bytes));
+    void* grown = PrivateReAlloc(table->slots, static_cast<size_t>(bytes));
     if (!grown)
         return false;
     table->slots = static_cast<uint8_t*>(grown);
@@ -99,8 +96,7 @@ void* ObjectTableClaim(ObjectTable* table, int32_t number, int32_t* chosen) {
         return nullptr;
     if (number >= table->slotCount && !GrowToInclude(table, number))
         return nullptr;
-    if (table->release)
-        table->release(number);
+    table->release(number);
     // A half-made object leaves data behind a zero first field, which the release operation
     // rightly ignores; clear the slot so every claim really starts from zeros.
     uint8_t* record = SlotRecord(table, number);
@@ -153,7 +149,7 @@ void ObjectTableFirst(ObjectTable* table) {
 void* ObjectTableNext(ObjectTable* table, int32_t* number) {
     if (!table)
         return nullptr;
-    while (table->iterationSlot >= 0 && table->iterationSlot < table->slotCount) {
+    while (table->iterationSlot < table->slotCount) {
         const int32_t slot = table->iterationSlot++;
         uint8_t* record = SlotRecord(table, slot);
         if (FirstField(record) != 0) {
@@ -173,7 +169,7 @@ void* ObjectTableNext(ObjectTable* table, int32_t* number) {
 }
 
 void ObjectTableReleaseAll(ObjectTable* table) {
-    if (!table || !table->release)
+    if (!table)
         return;
     int32_t number = 0;
     ObjectTableFirst(table);

@@ -24,6 +24,7 @@ struct ObjectTable {
     int32_t nextAutoNumber;  // next number to hand out for -1
 };
 
+// Null unless the record holds its 32-bit first field, step is 1 or more and release is given.
 ObjectTable* ObjectTableCreate(int32_t recordSize, int32_t step, ReleaseProc release);
 // The zero-filled record in which to build an object under `number`; an object already there
 // is released first. `chosen` (may be null) receives the number used. Null when the number is

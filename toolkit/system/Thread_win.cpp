@@ -9,7 +9,6 @@ namespace {
 
 struct ThreadRecord {
     HANDLE handle;  // open until a sweep finds the thread ended, or until ThreadCloseAll
-    int32_t number;
 };
 
 // What the trampoline needs to call the toolkit's entry with its own calling convention.
@@ -94,7 +93,6 @@ int32_t ThreadStart(ThreadProc entry, int32_t argument) {
     auto* record = static_cast<ThreadRecord*>(ListInsert(&threadList, sizeof(ThreadRecord)));
     if (record) {
         record->handle = handle;
-        record->number = number;
     } else {
         // The thread runs all the same; without a record nobody would ever close its handle.
         CloseHandle(handle);
