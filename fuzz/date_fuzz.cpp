@@ -54,12 +54,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(got[i] == (value < 0 ? 0 : want[i]));  // a negative value breaks down to zeros
 
     const std::string mask = in.Text();
-    const int32_t pos = ScratchEnd();
-    const std::string out = DateFormat(mask.c_str(), value, pos);
-    FUZZ_CHECK(ScratchEnd() == pos + static_cast<int32_t>(out.size()));
+    const ScratchMark mark;
+    const std::string out = DateFormat(mask.c_str(), value, mark.Pos());
+    FUZZ_CHECK(ScratchEnd() == mark.Pos() + static_cast<int32_t>(out.size()));
     FUZZ_CHECK(out.size() <= mask.size());
     if (mask.find('%') == std::string::npos)
         FUZZ_CHECK(out == mask);
-    ScratchRewind(pos);
     return 0;
 }

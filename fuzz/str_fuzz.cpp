@@ -27,20 +27,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int32_t mode = in.Int();  // bits 0 and 1: text, needle in the area; 2 and 3: absent
     const int32_t n = in.Int();
     std::string arg[2] = {in.Text(), in.Text()};
-    const int32_t base = ScratchEnd();
-    int32_t offset[2] = {};
+    const ScratchMark whole;  // the arguments, results and nonsense positions below
+    int32_t placed[2] = {ScratchOutside, ScratchOutside};
     for (int i = 0; i < 2; ++i) {
         if (mode >> (i + 2) & 1) {
             arg[i].clear();
         } else if (mode >> i & 1) {
-            offset[i] = ScratchEnd() + 1;
+            placed[i] = ScratchEnd();
             StrAppend(arg[i].c_str());
-            ScratchPass(offset[i] - 1);
+            ScratchPass(placed[i]);
         }
     }
-    // Where an argument lies now: asked again for every call, as a caller holding offsets does.
+    // Where an argument lies now: asked again for every call, as a caller holding positions does.
     auto at = [&](int i) -> const char* {
-        return mode >> (i + 2) & 1 ? nullptr : offset[i] ? ScratchPointerAt(offset[i]) : &arg[i][0];
+        return mode >> (i + 2) & 1           ? nullptr
+               : placed[i] != ScratchOutside ? ScratchAt(placed[i])
+                                             : &arg[i][0];
     };
     const std::string& text = arg[0];
     const std::string& needle = arg[1];
@@ -84,8 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     StrVarSet(&var, nullptr);  // frees
     FUZZ_CHECK(!var);
 
-    if (offset[0])  // written over its own source
-        FUZZ_CHECK(StrRemove(at(0), at(1), offset[0] - 1) == removed);
+    if (placed[0] != ScratchOutside)  // written over its own source
+        FUZZ_CHECK(StrRemove(at(0), at(1), placed[0]) == removed);
 
     // Nonsense counts and positions leave the end inside the area, where an empty text fits.
     const int32_t end = ScratchEnd();
@@ -94,6 +96,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ScratchRewind(n & 0xFFFF);  // far beyond the area, every run would grow it
     FUZZ_CHECK(!*ScratchEmptyAt(ScratchEnd()) && !*ScratchEmptyAt(std::min(n, 0)));
     FUZZ_CHECK(ScratchReserve(INT32_MAX - (n & 0xFF), 0) == nullptr);
-    ScratchRewind(base);
     return 0;
 }

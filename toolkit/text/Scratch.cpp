@@ -102,21 +102,26 @@ char* ScratchEmptyAt(int32_t pos) {
 
 // Any pointer into the block counts, not only up to end: a text left just beyond end must be
 // re-located after a growth too.
-int32_t ScratchOffsetOf(const char* p) {
+int32_t ScratchPosOf(const char* p) {
     if (!p || !area.base)
-        return 0;
+        return ScratchOutside;
     auto at = reinterpret_cast<uintptr_t>(p);
     auto base = reinterpret_cast<uintptr_t>(area.base);
     if (at < base || at - base >= static_cast<uintptr_t>(area.size))
-        return 0;
-    return static_cast<int32_t>(at - base) + 1;
+        return ScratchOutside;
+    return static_cast<int32_t>(at - base);
 }
 
-char* ScratchPointerAt(int32_t offset) {
-    if (!area.base || offset < 1 || offset > area.size)
+char* ScratchAt(int32_t pos) {
+    if (!area.base || pos < 0 || pos >= area.size)
         return nullptr;
-    return area.base + offset - 1;
+    return area.base + pos;
 }
+
+static_assert(ScratchOutside + 1 == 0, "outside the area the 1-based offset is 0");
+int32_t ScratchOffsetOf(const char* p) { return ScratchPosOf(p) + 1; }
+
+char* ScratchPointerAt(int32_t offset) { return offset < 1 ? nullptr : ScratchAt(offset - 1); }
 
 char* ScratchPass(int32_t pos) {
     if (!EnsureArea())
@@ -127,7 +132,11 @@ char* ScratchPass(int32_t pos) {
     return area.base + pos;
 }
 
+// The terminator goes back too: what was built past pos may have overwritten the one that ended
+// an expression begun before it, which its builder may still hand on.
 void ScratchRewind(int32_t pos) {
-    if (area.base)
-        SetEnd(pos);
+    if (!area.base)
+        return;
+    SetEnd(pos);
+    area.base[area.end] = 0;
 }

@@ -5,13 +5,8 @@
 #include "toolkit/system/Heap.h"
 #include "toolkit/text/Scratch.h"
 
-namespace {
-// Room for the sign and digits of any value of each width.
-constexpr int32_t Int32TextRoom = 32;
-constexpr int32_t Int64TextRoom = 64;
-constexpr char Int32MinText[] = "-2147483648";
-constexpr int32_t MaxDecimalDigits = 20;  // of the largest unsigned 64-bit magnitude
-}  // namespace
+constexpr int32_t MaxDecimalDigits = 20;               // of the largest unsigned 64-bit magnitude
+constexpr int32_t IntTextRoom = 1 + MaxDecimalDigits;  // a sign and the digits of any value
 
 static int32_t LengthOf(const char* text) {
     if (!text)
@@ -68,15 +63,12 @@ int32_t StrFind(const char* text, const char* needle, int32_t start) {
 
 // n bytes of text from byte `from` on, to pos; n is already clamped to the text.
 static char* CopyPart(const char* text, int32_t from, int32_t n, int32_t pos) {
-    // The reservation may move the area, and with it a text that lies there.
-    int32_t offset = ScratchOffsetOf(text);
+    const ScratchText source(text);  // the reservation may move the area, and a text there
     char* dst = ScratchReserve(n, pos);
     if (!dst)
         return ScratchEmptyAt(pos);
-    if (offset)
-        text = ScratchPointerAt(offset);
     if (n > 0)
-        std::memmove(dst, text + from, static_cast<size_t>(n));
+        std::memmove(dst, source.Get() + from, static_cast<size_t>(n));
     dst[n] = 0;
     return dst;
 }
@@ -119,26 +111,24 @@ static int32_t RemoveInto(char* dst, const char* text, int32_t len, const char* 
 char* StrRemove(const char* text, const char* needle, int32_t pos) {
     int32_t len = LengthOf(text);
     int32_t n = LengthOf(needle);
-    int32_t textOffset = ScratchOffsetOf(text);
-    int32_t needleOffset = ScratchOffsetOf(needle);
+    const ScratchText heldText(text);
+    const ScratchText heldNeedle(needle);
     char* dst = ScratchReserve(len, pos);
     if (!dst)
         return ScratchEmptyAt(pos);
-    if (textOffset)
-        text = ScratchPointerAt(textOffset);
-    if (needleOffset)
-        needle = ScratchPointerAt(needleOffset);
+    text = heldText.Get();
+    needle = heldNeedle.Get();
     if (len == 0)
         return ScratchEmptyAt(pos);
     // The result is written over the area from pos on, which may be where a needle built
     // in the area lies; a private copy keeps it intact.
     char* needleCopy = nullptr;
-    if (needleOffset && n > 0) {
+    if (heldNeedle.Pos() != ScratchOutside && n > 0) {
         needleCopy = static_cast<char*>(PrivateAllocRaw(static_cast<size_t>(n) + 1));
         if (needleCopy) {
             std::memcpy(needleCopy, needle, static_cast<size_t>(n) + 1);
             needle = needleCopy;
-        } else if (needleOffset - 1 + n >= pos) {
+        } else if (heldNeedle.Pos() + n >= pos) {
             return ScratchEmptyAt(pos);
         }
     }
@@ -178,45 +168,20 @@ static int32_t DecimalDigits(uint64_t magnitude, char* out) {
     return count;
 }
 
-// Writes sign and digits into a reservation of `room` bytes and hands back the surplus.
-static char* IntText(bool negative, uint64_t magnitude, int32_t room, int32_t pos) {
-    char* dst = ScratchReserve(room, pos);
+// Negating in unsigned arithmetic covers the smallest value too, whose magnitude has no signed
+// form; the application's 32-bit counters come widened with their sign.
+char* StrFromInt(int64_t value, int32_t pos) {
+    char* dst = ScratchReserve(IntTextRoom, pos);
     if (!dst)
         return ScratchEmptyAt(pos);
+    const bool negative = value < 0;
+    const uint64_t magnitude =
+        negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
     int32_t len = 0;
     if (negative)
         dst[len++] = '-';
     len += DecimalDigits(magnitude, dst + len);
-    return ScratchFinish(dst, len, room);
-}
-
-// The 32-bit path covers every value the application passes (counters widened with their
-// sign); the smallest one has no 32-bit magnitude and is written as it stands.
-static char* Int32Text(int32_t value, int32_t pos) {
-    if (value == INT32_MIN) {
-        char* dst = ScratchReserve(Int32TextRoom, pos);
-        if (!dst)
-            return ScratchEmptyAt(pos);
-        constexpr int32_t len = sizeof Int32MinText - 1;
-        std::memcpy(dst, Int32MinText, len);
-        return ScratchFinish(dst, len, Int32TextRoom);
-    }
-    bool negative = value < 0;
-    uint32_t magnitude = negative ? static_cast<uint32_t>(-value) : static_cast<uint32_t>(value);
-    return IntText(negative, magnitude, Int32TextRoom, pos);
-}
-
-// Negating in unsigned arithmetic covers the smallest 64-bit value as well.
-static char* Int64Text(int64_t value, int32_t pos) {
-    bool negative = value < 0;
-    uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-    return IntText(negative, magnitude, Int64TextRoom, pos);
-}
-
-char* StrFromInt(int64_t value, int32_t pos) {
-    if (value >= INT32_MIN && value <= INT32_MAX)
-        return Int32Text(static_cast<int32_t>(value), pos);
-    return Int64Text(value, pos);
+    return ScratchFinish(dst, len, IntTextRoom);
 }
 
 bool StrEqual(const char* a, const char* b) { return std::strcmp(a ? a : "", b ? b : "") == 0; }

@@ -10,17 +10,14 @@ constexpr size_t MaxTextLength = INT32_MAX - StrBlockSpare;
 void StrAppend(const char* text) {
     const int32_t at = ScratchEnd();
     const size_t len = text ? std::strlen(text) : 0;
-    // A text in the area is found again by its offset once the reservation has moved the area.
-    const int32_t offset = ScratchOffsetOf(text);
+    const ScratchText source(text);  // found again once the reservation has moved the area
     char* dst = len <= MaxTextLength ? ScratchReserve(static_cast<int32_t>(len), at) : nullptr;
     if (!dst) {
         ScratchEmptyAt(at);
         return;
     }
-    if (offset)
-        text = ScratchPointerAt(offset);
     if (len)
-        std::memmove(dst, text, len);
+        std::memmove(dst, source.Get(), len);
     dst[len] = 0;
 }
 
@@ -73,7 +70,7 @@ void StrVarFromScratch(StrVar* var, int32_t pos) {
         pos = 0;
     if (pos > end)
         pos = end;
-    const char* text = ScratchPointerAt(pos + 1);
+    const char* text = ScratchAt(pos);
     if (var && text) {
         const int32_t len = end - pos;
         // Blocks come from the same heap, so a variable never lies inside the area.
