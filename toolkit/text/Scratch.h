@@ -24,7 +24,8 @@ char* ScratchPass(int32_t pos);
 void ScratchRewind(int32_t pos);  // end = pos, a terminator there again
 
 // What one statement or function builds in the area, from the mark on: leaving scope rewinds the
-// end to the mark, on every return path.
+// end to the mark, on every return path. Take Pass() in a statement of its own when another
+// argument of the same call reads ScratchEnd(): the order of evaluating arguments is unspecified.
 class ScratchMark {
 public:
     ScratchMark() : pos_(ScratchEnd()) {}
