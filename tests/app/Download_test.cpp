@@ -65,10 +65,22 @@ TEST(DownloadTakeReport, JudgesThePageByItsDataReportsOnly) {
     };
     for (const SequenceCase& c : cases) {
         DownloadProgress progress{};
+        progress.status = 200;
         for (const Report& r : c.reports)
             EXPECT_TRUE(DownloadTakeReport(&progress, r.status, r.count, r.max)) << c.what;
         EXPECT_EQ(DownloadComplete(progress), c.complete) << c.what;
     }
+}
+
+// An error page is saved like the page on Wine; no answer at all is no page either.
+TEST(DownloadComplete, CountsOnlyAWholePageWithA2xxStatus) {
+    const struct {
+        uint32_t status;
+        bool counts;
+    } cases[] = {{0, false},   {199, false}, {200, true},  {204, true},  {299, true},
+                 {300, false}, {404, false}, {500, false}, {503, false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(DownloadComplete({46274, 46274, 0, c.status}), c.counts) << c.status;
 }
 
 TEST(DownloadTakeReport, GivesUpARedirectChainPastItsCap) {
