@@ -17,9 +17,8 @@ namespace {
 // Every poll must see the forum as it is now: a copy kept by the system's cache, or by a proxy on
 // the way, would hide the changes the watcher exists to report. Nothing asks the user anything
 // either; the watcher runs unattended. (Wine's download never caches, whatever it is asked.)
-constexpr DWORD BindFlags =
-    BINDF_GETNEWESTVERSION | BINDF_NOWRITECACHE | BINDF_PRAGMA_NO_CACHE | BINDF_NO_UI |
-    BINDF_SILENTOPERATION;
+constexpr DWORD BindFlags = BINDF_GETNEWESTVERSION | BINDF_NOWRITECACHE | BINDF_PRAGMA_NO_CACHE |
+                            BINDF_NO_UI | BINDF_SILENTOPERATION;
 static_assert((BindFlags & (BINDF_GETNEWESTVERSION | BINDF_NOWRITECACHE)) ==
                       (BINDF_GETNEWESTVERSION | BINDF_NOWRITECACHE) &&
                   !(BindFlags & (BINDF_OFFLINEOPERATION | BINDF_IGNORESECURITYPROBLEM)),
@@ -190,8 +189,8 @@ private:
     LONG refs_ = 1;  // the download's
     DWORD startTick_;
     uint32_t deadlineMs_;
-    CRITICAL_SECTION lock_;        // binding_ between the download's thread and the timer
-    IBinding* binding_ = nullptr;  // from OnStartBinding until the stop
+    CRITICAL_SECTION lock_;            // binding_ between the download's thread and the timer
+    IBinding* binding_ = nullptr;      // from OnStartBinding until the stop
     std::atomic<bool> gaveUp_{false};  // set by the download's thread and by the timer
     std::atomic<uint32_t> status_{0};  // 0 until the server answered
     DownloadProgress progress_{};
