@@ -15,8 +15,12 @@ bool DownloadTakeReport(DownloadProgress* progress, uint32_t status, uint64_t co
     }
 }
 
+// An error page is a page too, and Wine's download saves it and reports success like any other;
+// only the status tells it from the forum's. A connection dropped mid-page can end as a success
+// as well, and half a page would be read as the page.
 bool DownloadComplete(const DownloadProgress& progress) {
-    return progress.announced == 0 || progress.received >= progress.announced;
+    const bool success = progress.status >= 200 && progress.status < 300;
+    return success && (progress.announced == 0 || progress.received >= progress.announced);
 }
 
 bool DownloadOverBound(uint64_t bytes, uint32_t elapsedMs, uint32_t deadlineMs) {

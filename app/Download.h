@@ -22,14 +22,14 @@ struct DownloadProgress {
     uint64_t received;   // bytes, as the last data report gave them
     uint64_t announced;  // the length the server announced; 0 when it gave none
     int32_t redirects;
+    uint32_t status;  // HTTP status of the last answer (after redirects); 0 until one came
 };
 
 // Takes one progress report in; false once it shows the download must be given up (redirected
 // too often).
 bool DownloadTakeReport(DownloadProgress* progress, uint32_t status, uint64_t count, uint64_t max);
 
-// True unless the server announced a length and fewer bytes came: a connection dropped
-// mid-page can end as a success, and half a page would be read as the page.
+// True once the server answered with a 2xx status and sent all the length it announced.
 bool DownloadComplete(const DownloadProgress& progress);
 
 // True once a download that has received `bytes` in `elapsedMs` must be abandoned.
@@ -39,7 +39,12 @@ bool DownloadOverBound(uint64_t bytes, uint32_t elapsedMs, uint32_t deadlineMs);
 // its wrap-around (every 49.7 days), provided less than that has passed.
 uint32_t DownloadElapsedMs(uint32_t startTick, uint32_t nowTick);
 
-// Fetches `address` into the file at `path` within the bounds above and `deadlineMs`; false if
-// the download failed or was given up, and then the file's content is not to be trusted.
-// Windows only.
+// Fetches `address` from the server (never from a cache) into the file at `path` within the
+// bounds above and `deadlineMs`; false if the download failed, was given up or the server
+// answered with an error, and then the file's content is not to be trusted. Joins the calling
+// thread to COM for the call if it had not joined. Windows only.
 bool DownloadToFile(const char* address, const char* path, uint32_t deadlineMs);
+
+// Downloads whose records are not freed yet: each goes once its download and its watchdog have
+// both let it go, which may be a moment after DownloadToFile returned. Windows only.
+int32_t DownloadWatchesAlive();

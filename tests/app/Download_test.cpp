@@ -33,16 +33,19 @@ struct Report {
 };
 struct SequenceCase {
     const char* what;
+    uint32_t answer;  // the HTTP status
     std::vector<Report> reports;
     bool complete;
 };
 
 // Systems differ in which reports come and in what order; only the data reports say how much of
-// the page arrived, so nothing that follows them may change the verdict.
-TEST(DownloadTakeReport, JudgesThePageByItsDataReportsOnly) {
+// the page arrived, so nothing that follows them may change the verdict. An error page is saved
+// like the page on Wine: only a 2xx status tells them apart.
+TEST(DownloadTakeReport, JudgesThePageByItsStatusAndDataReportsOnly) {
     constexpr uint32_t Connecting = 2, TypeKnown = 13, CacheFileKnown = 14;
     const SequenceCase cases[] = {
         {"a whole page, then a cache report with counts of its own",
+         200,
          {{Connecting, 0, 0},
           {TypeKnown, 0, 0},
           {DownloadBeginData, 8192, 46274},
@@ -51,20 +54,28 @@ TEST(DownloadTakeReport, JudgesThePageByItsDataReportsOnly) {
           {CacheFileKnown, 0, 46274}},
          true},
         {"a type report with no count after the data",
+         299,
          {{DownloadEndData, 46274, 46274}, {TypeKnown, 0, 100}},
          true},
         {"a page sent in chunks with no length",
+         200,
          {{DownloadData, 4096, 0}, {DownloadEndData, 50000, 0}},
          true},
         {"cut short of its length",
+         200,
          {{DownloadBeginData, 4096, 46274},
           {DownloadEndData, 23137, 46274},
           {CacheFileKnown, 0, 0}},
          false},
-        {"an empty answer", {{Connecting, 0, 0}}, true},
+        {"an empty answer", 204, {{Connecting, 0, 0}}, true},
+        {"a whole error page", 404, {{DownloadEndData, 100, 100}}, false},
+        {"a whole page after a status short of success", 199, {{DownloadEndData, 1, 1}}, false},
+        {"a whole page with a redirect's status", 300, {{DownloadEndData, 1, 1}}, false},
+        {"no answer at all", 0, {}, false},
     };
     for (const SequenceCase& c : cases) {
         DownloadProgress progress{};
+        progress.status = c.answer;
         for (const Report& r : c.reports)
             EXPECT_TRUE(DownloadTakeReport(&progress, r.status, r.count, r.max)) << c.what;
         EXPECT_EQ(DownloadComplete(progress), c.complete) << c.what;

@@ -1,0 +1,141 @@
+// Downloads from a page server inside the test: which answers count, what a download leaves of
+// its thread's COM, and the deadline against a server that stalls mid-page, many times over.
+#include "app/Download.h"
+
+#include <winsock2.h>
+#include <windows.h>
+#include <objbase.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t Deadline = 1500;  // ms; short, so that stalls around it cost little
+constexpr DWORD Slack = 2000;        // ms a download may take past its deadline, or to start
+constexpr int Lanes = 5, PerLane = 10;
+std::atomic<DWORD> arrived[Lanes * PerLane + 1];  // tick at which the server had each request
+
+// Answers GET /<status>/<silence ms>/<id>: the headers and half the body, then, after the silence
+// or once the client hangs up, the rest. A 302 sends the client on to a 200 of the same id.
+void Answer(SOCKET client) {
+    char request[1024] = {};
+    recv(client, request, sizeof request - 1, 0);
+    int status = 0, id = 0;
+    DWORD silence = 0;
+    std::sscanf(request, "GET /%d/%lu/%d", &status, &silence, &id);
+    arrived[id % std::size(arrived)] = GetTickCount();
+    const std::string half(2048, 'x');
+    const std::string head =
+        "HTTP/1.1 " + std::to_string(status) + " Test\r\n" +
+        (status == 302 ? "Location: /200/0/" + std::to_string(id) + "\r\n" : "") +
+        "Content-Length: 4096\r\nConnection: close\r\n\r\n" + half;
+    send(client, head.data(), static_cast<int>(head.size()), 0);
+    fd_set hangUp;
+    FD_ZERO(&hangUp);
+    FD_SET(client, &hangUp);
+    timeval wait = {static_cast<long>(silence / 1000), static_cast<long>(silence % 1000 * 1000)};
+    select(0, &hangUp, nullptr, nullptr, &wait);
+    send(client, half.data(), static_cast<int>(half.size()), 0);
+    closesocket(client);
+}
+
+// Listens on a port the system picks for the whole run; returns the server's address.
+std::string Serve() {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    const SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof address;
+    bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+    listen(listener, SOMAXCONN);
+    std::thread([listener] {
+        for (SOCKET client; (client = accept(listener, nullptr, nullptr)) != INVALID_SOCKET;)
+            std::thread(Answer, client).detach();
+    }).detach();
+    return "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
+}
+
+bool Fetch(int status, uint32_t silence, int id, uint32_t deadline) {
+    static const std::string root = Serve();
+    char path[MAX_PATH] = {};
+    GetTempPathA(sizeof path, path);
+    const std::string file = path + std::to_string(GetCurrentThreadId()) + ".htm";
+    const std::string address =
+        root + std::to_string(status) + "/" + std::to_string(silence) + "/" + std::to_string(id);
+    return DownloadToFile(address.c_str(), file.c_str(), deadline);
+}
+
+}  // namespace
+
+// Wine's download saves an error page and reports success; only a 2xx answer is the page.
+TEST(DownloadToFile, CountsOnlyAnAnswerWith2xxStatus) {
+    const struct {
+        int status;
+        bool counts;
+    } cases[] = {{200, true}, {302, true}, {404, false}, {500, false}, {503, false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(Fetch(c.status, 0, 0, 20000), c.counts) << c.status;
+}
+
+// The download joins the thread to COM for itself only: a thread leaves it as it came, whether
+// it had not joined, had joined the same kind, or the other kind.
+TEST(DownloadToFile, LeavesTheThreadsComAsItFound) {
+    constexpr DWORD None = ~0u;
+    const struct {
+        DWORD before;
+        HRESULT rejoin;  // of a single-threaded apartment, right after the download
+    } cases[] = {{None, S_OK},
+                 {COINIT_APARTMENTTHREADED, S_FALSE},
+                 {COINIT_MULTITHREADED, RPC_E_CHANGED_MODE}};
+    for (const auto& c : cases)
+        std::thread([&c] {
+            if (c.before != None)
+                CoInitializeEx(nullptr, c.before);
+            EXPECT_TRUE(Fetch(200, 0, 0, 20000)) << c.before;
+            const HRESULT rejoin = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+            EXPECT_EQ(rejoin, c.rejoin) << c.before;
+            for (int joins = SUCCEEDED(rejoin) + (c.before != None); joins > 0; --joins)
+                CoUninitialize();
+            EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK) << c.before;
+            CoUninitialize();
+        }).join();
+}
+
+// Fifty downloads, five at a time, from a server that goes silent mid-page until before, at or
+// after the deadline, or until the client hangs up. Each ends soon after the deadline at the
+// latest, one whose page comes after it counts for nothing, and the next starts at once; every
+// download's record is freed once its download and its watchdog have let it go. (How soon a
+// page that comes in time is read depends on the machine's load: that is not asked here.)
+TEST(DownloadToFile, EndsStalledDownloadsByTheDeadline) {
+    const uint32_t silences[] = {0, Deadline / 3, Deadline, Deadline + 300, 60000};
+    Fetch(200, 0, 0, 20000);  // the first download of the process loads what the others use
+    std::vector<std::thread> lanes;
+    for (int lane = 0; lane < Lanes; ++lane)
+        lanes.emplace_back([&silences, lane] {
+            for (int i = 0; i < PerLane; ++i) {
+                const uint32_t silence = silences[(lane + i) % std::size(silences)];
+                const int id = 1 + lane * PerLane + i;
+                const DWORD start = GetTickCount();
+                const bool counted = Fetch(200, silence, id, Deadline);
+                EXPECT_LE(GetTickCount() - start, Deadline + Slack) << "silent " << silence;
+                EXPECT_LE(arrived[id] - start, Slack) << "request " << id << " late";
+                EXPECT_FALSE(counted && silence > Deadline) << "silent " << silence;
+            }
+        });
+    for (std::thread& lane : lanes)
+        lane.join();
+    const DWORD start = GetTickCount();
+    while (DownloadWatchesAlive() && GetTickCount() - start < 10000)
+        Sleep(10);
+    EXPECT_EQ(DownloadWatchesAlive(), 0);
+}
