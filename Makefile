@@ -28,3 +28,12 @@ fuzz: deps
 SOAK_SECONDS ?= 600
 soak: deps
 	@tools/soak $(SOAK_SECONDS)
+
+# The release for users: dist/forumwatch-VERSION-win32.zip (the 32-bit product, its README.txt and
+# SHA256SUMS), the same bytes for the same commit. `make check-dist` builds it twice and compares.
+.PHONY: dist check-dist
+dist: deps
+	@tools/dist
+
+check-dist: deps
+	@tools/check-dist
