@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -58,12 +59,19 @@ int Count(const Events& events, int32_t code) {
     return int(std::count(events.begin(), events.end(), code));
 }
 
+// "Привет" and "ПРИВЕТ" in Windows-1251. This program runs under code page 1252 (see
+// CMakeLists.txt), where the A functions would show them as Latin letters.
+constexpr char Hello[] = "\xCF\xF0\xE8\xE2\xE5\xF2";
+constexpr char HelloUpper[] = "\xCF\xD0\xC8\xC2\xC5\xD2";
+static_assert(sizeof Hello == 7 && sizeof HelloUpper == 7, "one byte per character");
+const std::wstring HelloWide = L"\u041F\u0440\u0438\u0432\u0435\u0442";
+
 // Window 0 opened as the watcher opens it, with labels 3 and 4 and list box 2, settled.
 class Watcher : public ::testing::Test {
 protected:
     void SetUp() override {
         const uint32_t flags = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WinFlagCentreScreen;
-        window = reinterpret_cast<HWND>(WinOpen(0, -5000, -5000, 200, 300, "t", flags));
+        window = reinterpret_cast<HWND>(WinOpen(0, -5000, -5000, 200, 300, Hello, flags));
         total = HWND(LabelCreate(3, 5, 255, 190, 17, "total"));
         fresh = HWND(LabelCreate(4, 5, 275, 190, 17, "new"));
         list = HWND(ListBoxCreate(2, 5, 25, 190, 220));
@@ -147,6 +155,78 @@ TEST_F(Watcher, ListPressesEndWithoutHoldingTheMouse) {
     mouse(WM_MOUSEMOVE, MK_LBUTTON, x + threshold + 1);
     mouse(WM_LBUTTONUP, 0, x + threshold + 1);
     EXPECT_FALSE(held() || GetCapture()) << "after a drag";
+}
+
+TEST_F(Watcher, ShowsWindows1251TextsUnderAnotherCodePage) {
+    ASSERT_EQ(GetACP(), 1252u) << "the point is a code page other than 1251";
+    GadgetSetText(3, Hello);
+    GadgetAddItem(2, -1, Hello);
+    std::string row(1 << 20, '\xE0');  // a megabyte row: no fixed buffer on the way in or out
+    row.back() = 'b';
+    GadgetAddItem(2, -1, row.c_str());
+    auto text = [](HWND hwnd) {
+        wchar_t got[16]{};
+        GetWindowTextW(hwnd, got, 16);
+        return std::wstring(got);
+    };
+    wchar_t item[16]{};
+    SendMessageW(list, LB_GETTEXT, 0, LPARAM(item));
+    EXPECT_EQ(std::make_tuple(text(window), text(total), std::wstring(item)),
+              std::make_tuple(HelloWide, HelloWide, HelloWide));
+    EXPECT_STREQ(GadgetGetItemText(2, 0), Hello);
+    EXPECT_TRUE(GadgetGetItemText(2, 1) == row);
+    GadgetSetText(2, HelloUpper);  // selects by text without regard to case, Cyrillic too
+    EXPECT_STREQ(GadgetGetText(2), Hello);
+}
+
+// The list box's operations, step by step on one list; a label has none of them.
+TEST_F(Watcher, ListOperationsKeepTheRowsInOrder) {
+    auto rows = [] {
+        std::string all;
+        for (int32_t i = 0; i < GadgetCountItems(2); ++i)
+            all += std::string(GadgetGetItemText(2, i)) + ",";
+        return all;
+    };
+    struct Step {
+        const char* what;
+        std::function<intptr_t()> op;
+        intptr_t answer;
+        const char* rows;
+    };
+    const Step steps[] = {
+        {"append", [] { return GadgetAddItem(2, -1, "b"); }, 0, "b,"},
+        {"insert first", [] { return GadgetAddItem(2, 0, "a"); }, 0, "a,b,"},
+        {"insert at the count", [] { return GadgetAddItem(2, 2, "a"); }, 0, "a,b,a,"},
+        {"beyond the count", [] { return GadgetAddItem(2, 9, "x"); }, 0, "a,b,a,"},
+        {"set item text", [] { return GadgetSetItemText(2, 1, "B"); }, 1, "a,B,a,"},
+        {"set item text beyond", [] { return GadgetSetItemText(2, 7, "x"); }, -1, "a,B,a,"},
+        {"item data kept by set item text",
+         [] {
+             return GadgetSetItemData(2, 0, 42), GadgetSetItemText(2, 0, "A"),
+                    GadgetGetItemData(2, 0);
+         },
+         42, "A,B,a,"},
+        {"remove", [] { return GadgetRemoveItem(2, 1), GadgetCountItems(2); }, 2, "A,a,"},
+        {"set state", [] { return GadgetSetState(2, 1), GadgetGetState(2); }, 1, "A,a,"},
+        {"item state", [] { return GadgetGetItemState(2, 1) * 10 + GadgetGetItemState(2, 0); }, 10,
+         "A,a,"},
+        {"text selects the first match", [] { return GadgetSetText(2, "a"), GadgetGetState(2); }, 0,
+         "A,a,"},
+        {"no match clears", [] { return GadgetSetText(2, "z"), GadgetGetState(2); }, -1, "A,a,"},
+        {"colours",
+         [] {
+             return GadgetSetColour(2, 2, 0x30201), GadgetGetColour(2, 2) + GadgetGetColour(2, 1);
+         },
+         0x30200, "A,a,"},
+        {"a label has no items",
+         [] { return GadgetClearItems(3), GadgetAddItem(3, -1, "x") + GadgetCountItems(3); }, 0,
+         "A,a,"},
+        {"clear", [] { return GadgetClearItems(2), GadgetCountItems(2); }, 0, ""},
+    };
+    for (const Step& s : steps) {
+        EXPECT_EQ(s.op(), s.answer) << s.what;
+        EXPECT_EQ(rows(), s.rows) << s.what;
+    }
 }
 
 TEST(UnknownNumbers, DoNothing) {

@@ -9,6 +9,7 @@
 #include "toolkit/system/ObjectTable.h"
 #include "toolkit/text/Scratch.h"
 #include "toolkit/window/Properties.h"
+#include "toolkit/window/WideText.h"
 #include "toolkit/window/Win.h"
 #include "toolkit/window/WinLogic.h"
 
@@ -120,7 +121,7 @@ static GadgetRecord* RecordOf(int32_t number) {
 static HINSTANCE ModuleInstance() { return GetModuleHandleA(nullptr); }
 
 static int32_t ControlId(HWND hwnd) {
-    return static_cast<int32_t>(GetWindowLongPtrA(hwnd, GWLP_ID));
+    return static_cast<int32_t>(GetWindowLongPtrW(hwnd, GWLP_ID));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -233,7 +234,7 @@ static const GadgetKind LabelKind = [] {
 // List box
 
 static LRESULT Send(GadgetRecord* record, UINT message, WPARAM wParam, LPARAM lParam) {
-    return SendMessageA(record->handle, message, wParam, lParam);
+    return SendMessageW(record->handle, message, wParam, lParam);
 }
 
 static WPARAM Position(int32_t position) {
@@ -241,7 +242,7 @@ static WPARAM Position(int32_t position) {
 }
 
 static bool IsMultipleSelection(GadgetRecord* record) {
-    return (GetWindowLongPtrA(record->handle, GWL_STYLE) & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL)) !=
+    return (GetWindowLongPtrW(record->handle, GWL_STYLE) & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL)) !=
            0;
 }
 
@@ -286,8 +287,8 @@ static void ListBoxSetState(GadgetRecord* record, int32_t state) {
 // two separate calls from a worker, another thread could lengthen the item and overrun the
 // room reserved for it.
 struct CopyRequest {
-    char* buffer;
-    int32_t capacity;
+    wchar_t* buffer;   // private-heap block
+    int32_t capacity;  // in UTF-16 units, the terminator included
 };
 
 static char* ListBoxGetItemText(GadgetRecord* record, int32_t position) {
@@ -295,36 +296,44 @@ static char* ListBoxGetItemText(GadgetRecord* record, int32_t position) {
     CopyRequest request{nullptr, 0};
     auto needed = static_cast<int32_t>(
         Send(record, ListBoxCopyItemMsg, Position(position), reinterpret_cast<LPARAM>(&request)));
+    char* text = nullptr;
     for (int32_t attempt = 0; attempt < CopyAttempts && needed >= 0 && needed < INT32_MAX;
          ++attempt) {
-        request.buffer = ScratchReserve(needed + 1, pos);
+        PrivateFree(request.buffer);
+        request.buffer = static_cast<wchar_t*>(
+            PrivateAllocRaw(sizeof(wchar_t) * (static_cast<size_t>(needed) + 1)));
         request.capacity = needed + 1;
         if (!request.buffer)
             break;
         const auto got = static_cast<int32_t>(Send(record, ListBoxCopyItemMsg, Position(position),
                                                    reinterpret_cast<LPARAM>(&request)));
         if (got >= 0 && got <= needed) {
-            char* text = ScratchReserve(got, pos);
-            text[got] = '\0';
-            return text;
+            text = TextFromWide(request.buffer, got, pos);
+            break;
         }
         needed = got;
     }
-    return ScratchEmptyAt(pos);
+    PrivateFree(request.buffer);
+    return text ? text : ScratchEmptyAt(pos);
 }
 
 static char* ListBoxGetText(GadgetRecord* record) {
     return ListBoxGetItemText(record, static_cast<int32_t>(Send(record, LB_GETCURSEL, 0, 0)));
 }
 
+static LPARAM Wide(const WideText& text) { return reinterpret_cast<LPARAM>(text.get()); }
+
 static void ListBoxSetText(GadgetRecord* record, const char* text) {
+    const WideText wide(text);
     const LRESULT found =
-        Send(record, LB_FINDSTRINGEXACT, Position(-1), reinterpret_cast<LPARAM>(text));
+        wide.get() ? Send(record, LB_FINDSTRINGEXACT, Position(-1), Wide(wide)) : LB_ERR;
     Send(record, LB_SETCURSEL, static_cast<WPARAM>(found), 0);
 }
 
 static int32_t ListBoxAddItem(GadgetRecord* record, int32_t position, const char* text, intptr_t) {
-    Send(record, LB_INSERTSTRING, Position(position), reinterpret_cast<LPARAM>(text));
+    const WideText wide(text);
+    if (wide.get())
+        Send(record, LB_INSERTSTRING, Position(position), Wide(wide));
     return 0;
 }
 
@@ -347,11 +356,13 @@ static void ListBoxSetItemState(GadgetRecord* record, int32_t position, int32_t 
 }
 
 static int32_t ListBoxSetItemText(GadgetRecord* record, int32_t position, const char* text) {
+    const WideText wide(text);
+    if (!wide.get())
+        return -1;
     const LRESULT data = Send(record, LB_GETITEMDATA, Position(position), 0);
     if (Send(record, LB_DELETESTRING, Position(position), 0) == LB_ERR)
         return -1;
-    const LRESULT at =
-        Send(record, LB_INSERTSTRING, Position(position), reinterpret_cast<LPARAM>(text));
+    const LRESULT at = Send(record, LB_INSERTSTRING, Position(position), Wide(wide));
     Send(record, LB_SETITEMDATA, static_cast<WPARAM>(at), data);
     return static_cast<int32_t>(at);
 }
@@ -389,7 +400,7 @@ static const GadgetKind ListBoxKind = [] {
 }();
 
 static LRESULT CallListBox(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    return CallWindowProcA(listBoxClassProc, hwnd, message, wParam, lParam);
+    return CallWindowProcW(listBoxClassProc, hwnd, message, wParam, lParam);
 }
 
 static LRESULT CopyItem(HWND hwnd, WPARAM position, CopyRequest* request) {
@@ -432,7 +443,7 @@ static LRESULT CALLBACK ListBoxMouseProc(HWND hwnd, UINT message, WPARAM wParam,
         const LRESULT hit = CallListBox(hwnd, LB_ITEMFROMPOINT, 0, lParam);
         if (HIWORD(hit) != 0)
             break;
-        const bool extended = (GetWindowLongPtrA(hwnd, GWL_STYLE) & LBS_EXTENDEDSEL) != 0;
+        const bool extended = (GetWindowLongPtrW(hwnd, GWL_STYLE) & LBS_EXTENDEDSEL) != 0;
         if (extended && CallListBox(hwnd, LB_GETSEL, LOWORD(hit), 0) <= 0)
             break;
         SetPressPoint(hwnd, lParam);
@@ -490,36 +501,37 @@ static intptr_t CreateGadget(int32_t number, const GadgetKind* kind, HWND contro
     record->frontColour = DefaultColour;
     if (kind == &ListBoxKind) {
         auto classProc = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListBoxMouseProc)));
+            SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListBoxMouseProc)));
         if (!listBoxClassProc)
             listBoxClassProc = classProc;
     }
     // Number and record first, procedure last: GadgetProc finds a complete gadget from its
     // first message on.
     record->kind = kind;
-    record->previousProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(control, GWLP_WNDPROC));
-    SetWindowLongPtrA(control, GWLP_ID, chosen);
+    record->previousProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(control, GWLP_WNDPROC));
+    SetWindowLongPtrW(control, GWLP_ID, chosen);
     SetPropA(control, IdProperty, reinterpret_cast<HANDLE>(static_cast<intptr_t>(chosen)));
     record->handle = control;
-    SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GadgetProc));
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(context->currentFont), TRUE);
+    SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GadgetProc));
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(context->currentFont), TRUE);
     return number == AutoNumber ? chosen : reinterpret_cast<intptr_t>(control);
 }
 
-static HWND MakeControl(DWORD exStyle, const char* className, const char* text, DWORD style,
+// Unicode controls, like the windows they live in: see WideText.h.
+static HWND MakeControl(DWORD exStyle, const wchar_t* className, const char* text, DWORD style,
                         int32_t x, int32_t y, int32_t width, int32_t height) {
-    if (!context)
+    const WideText wide(text);
+    if (!context || !wide.get())
         return nullptr;
-    return CreateWindowExA(
-        exStyle, className, text, style, x, y, width, height, context->currentParent,
+    return CreateWindowExW(
+        exStyle, className, wide.get(), style, x, y, width, height, context->currentParent,
         reinterpret_cast<HMENU>(static_cast<intptr_t>(UnsetId)), ModuleInstance(), nullptr);
 }
 
 intptr_t LabelCreate(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height,
                      const char* text, uint32_t flags) {
     const DWORD exStyle = (flags & LabelEdgeFlag) ? WS_EX_CLIENTEDGE : 0;
-    HWND control =
-        MakeControl(exStyle, "Static", text ? text : "", flags | LabelStyle, x, y, width, height);
+    HWND control = MakeControl(exStyle, L"Static", text, flags | LabelStyle, x, y, width, height);
     return CreateGadget(number, &LabelKind, control);
 }
 
@@ -529,7 +541,7 @@ intptr_t ListBoxCreate(int32_t number, int32_t x, int32_t y, int32_t width, int3
         dragCx = GetSystemMetrics(SM_CXDRAG);
         dragCy = GetSystemMetrics(SM_CYDRAG);
     }
-    HWND control = MakeControl(WS_EX_CLIENTEDGE, "ListBox", nullptr, flags | ListBoxStyle, x, y,
+    HWND control = MakeControl(WS_EX_CLIENTEDGE, L"ListBox", nullptr, flags | ListBoxStyle, x, y,
                                width, height);
     return CreateGadget(number, &ListBoxKind, control);
 }
@@ -549,18 +561,18 @@ static void ForgetGadget(HWND hwnd, int32_t id) {
     }
     RemovePropA(hwnd, IdProperty);
     RemovePropA(hwnd, DropAcceptProperty);  // drop targets are never registered here
-    SetWindowLongPtrA(hwnd, GWLP_ID, UnsetId);
+    SetWindowLongPtrW(hwnd, GWLP_ID, UnsetId);
 }
 
 LRESULT CALLBACK GadgetProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     const int32_t id = ControlId(hwnd);
     if (id == UnsetId)
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+        return DefWindowProcW(hwnd, message, wParam, lParam);
     GadgetRecord* record = RecordOfControl(hwnd, id);
     // Without its record the control still gets its class's own handling.
     WNDPROC next = record ? record->previousProc
-                          : reinterpret_cast<WNDPROC>(GetClassLongPtrA(hwnd, GCLP_WNDPROC));
-    const LRESULT answer = CallWindowProcA(next, hwnd, message, wParam, lParam);
+                          : reinterpret_cast<WNDPROC>(GetClassLongPtrW(hwnd, GCLP_WNDPROC));
+    const LRESULT answer = CallWindowProcW(next, hwnd, message, wParam, lParam);
     if (message == WM_NCDESTROY)
         ForgetGadget(hwnd, id);
     return answer;
@@ -590,7 +602,7 @@ void GadgetPostEvent(HWND control, int32_t type) {
             break;
         owner = parent;
     }
-    PostMessageA(owner, GadgetNotifyMsg,
+    PostMessageW(owner, GadgetNotifyMsg,
                  static_cast<WPARAM>(static_cast<intptr_t>(ControlId(control))), type);
 }
 
@@ -616,8 +628,8 @@ static LRESULT CALLBACK GadgetStackProc(HWND hwnd, UINT message, WPARAM wParam, 
         PrivateFree(record);
         RemovePropA(hwnd, stackProperty);
     }
-    return next ? CallWindowProcA(next, hwnd, message, wParam, lParam)
-                : DefWindowProcA(hwnd, message, wParam, lParam);
+    return next ? CallWindowProcW(next, hwnd, message, wParam, lParam)
+                : DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 static void SaveInto(GadgetStackRecord* record) {
@@ -653,9 +665,9 @@ static void BecomeNewParent(HWND window) {
     if (!record)
         return;
     record->window = window;
-    record->previousProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC));
+    record->previousProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(window, GWLP_WNDPROC));
     SetPropA(window, stackProperty, record);
-    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GadgetStackProc));
+    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GadgetStackProc));
 }
 
 HWND GadgetParentSet(HWND window) {
@@ -707,8 +719,8 @@ void GadgetSetText(int32_t number, const char* text) {
         return;
     if (record->kind->setText)
         record->kind->setText(record, text);
-    else
-        SetWindowTextA(record->handle, text);
+    else if (const WideText wide(text); wide.get())
+        SetWindowTextW(record->handle, wide.get());
 }
 
 void GadgetClearItems(int32_t number) {

@@ -11,6 +11,7 @@
 #include "toolkit/window/EventQueue.h"
 #include "toolkit/window/Gadget.h"
 #include "toolkit/window/Properties.h"
+#include "toolkit/window/WideText.h"
 #include "toolkit/window/WinLogic.h"
 
 // The pure flag decoding and tray kinds keep <windows.h> out; they must agree with it.
@@ -98,8 +99,12 @@ static WindowRecord* RecordOf(int32_t number) {
 
 static HINSTANCE ModuleInstance() { return GetModuleHandleA(nullptr); }
 
-static void FormatClassName(char (&name)[ClassNameSize], int32_t number) {
-    snprintf(name, sizeof name, ClassNameFormat, static_cast<int>(number));
+// The name is ASCII, so widening it byte by byte is its conversion.
+static void FormatClassName(wchar_t (&name)[ClassNameSize], int32_t number) {
+    char narrow[ClassNameSize];
+    snprintf(narrow, sizeof narrow, ClassNameFormat, static_cast<int>(number));
+    for (size_t i = 0; i < ClassNameSize && (i == 0 || narrow[i - 1]); ++i)
+        name[i] = static_cast<unsigned char>(narrow[i]);
 }
 
 static int32_t PropertyNumber(HWND hwnd) {
@@ -143,8 +148,10 @@ void WinEnd() {
 // ---------------------------------------------------------------------------------------------
 // Opening and closing
 
-static void RegisterWindowClass(const char* className) {
-    WNDCLASSA wc{};
+// A Unicode class, so that the title and the controls' texts are shown as UTF-16 whatever the
+// ANSI code page.
+static void RegisterWindowClass(const wchar_t* className) {
+    WNDCLASSW wc{};
     wc.style = CS_DBLCLKS;
     wc.lpfnWndProc = ToolkitWindowProc;
     wc.hInstance = ModuleInstance();
@@ -153,7 +160,7 @@ static void RegisterWindowClass(const char* className) {
     wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
     wc.lpszClassName = className;
     // A class of this name left registered by an earlier window serves as well.
-    RegisterClassA(&wc);
+    RegisterClassW(&wc);
 }
 
 struct Placement {
@@ -206,7 +213,7 @@ static void BuildAccelerators(WindowRecord* record) {
     entries[0] = ACCEL{TabNextVirt, VK_TAB, FocusNextCommand};
     entries[1] = ACCEL{TabPreviousVirt, VK_TAB, FocusPreviousCommand};
     record->acceleratorEntries = entries;
-    record->acceleratorTable = CreateAcceleratorTableA(entries, AcceleratorCount);
+    record->acceleratorTable = CreateAcceleratorTableW(entries, AcceleratorCount);
     record->acceleratorCount = AcceleratorCount;
 }
 
@@ -218,17 +225,19 @@ intptr_t WinOpen(int32_t number, int32_t x, int32_t y, int32_t innerWidth, int32
     void* claimed = ObjectTableClaim(windowTable, number, &chosen);
     if (!claimed)
         return 0;
-    char className[ClassNameSize];
+    wchar_t className[ClassNameSize];
     FormatClassName(className, chosen);
     RegisterWindowClass(className);
 
     const WinOpenStyle decoded = WinDecodeFlags(flags);
     const Placement at = PlaceWindow(decoded, x, y, innerWidth, innerHeight, parent);
-    HWND hwnd =
-        CreateWindowExA(decoded.exStyle, className, title ? title : "", decoded.style, at.x, at.y,
-                        at.width, at.height, parent, nullptr, ModuleInstance(), nullptr);
+    const WideText wideTitle(title);
+    HWND hwnd = wideTitle.get() ? CreateWindowExW(decoded.exStyle, className, wideTitle.get(),
+                                                  decoded.style, at.x, at.y, at.width, at.height,
+                                                  parent, nullptr, ModuleInstance(), nullptr)
+                                : nullptr;
     if (!hwnd) {
-        UnregisterClassA(className, ModuleInstance());
+        UnregisterClassW(className, ModuleInstance());
         ObjectTableRemove(windowTable, chosen);
         return 0;
     }
@@ -269,12 +278,12 @@ void WinClose(int32_t number) {
     // that is going away.
     ObjectTableRemove(windowTable, number);
     if (mdiClient) {
-        SendMessageA(mdiClient, WM_MDIDESTROY, reinterpret_cast<WPARAM>(hwnd), 0);
+        SendMessageW(mdiClient, WM_MDIDESTROY, reinterpret_cast<WPARAM>(hwnd), 0);
     } else {
         DestroyWindow(hwnd);
-        char className[ClassNameSize];
+        wchar_t className[ClassNameSize];
         FormatClassName(className, number);
-        UnregisterClassA(className, ModuleInstance());
+        UnregisterClassW(className, ModuleInstance());
     }
     if (entries) {
         PrivateFree(entries);
@@ -331,7 +340,7 @@ UINT_PTR WinAddTimer(int32_t number, int32_t timer, int32_t milliseconds) {
 // Sent, not posted: from a worker the call returns once the main thread has taken the icon,
 // which it does inside WinWaitEvent, so the caller may change its image right after.
 int32_t WinSetIcon(HWND window, intptr_t icon) {
-    SendMessageA(window, WM_SETICON, ICON_SMALL, static_cast<LPARAM>(icon));
+    SendMessageW(window, WM_SETICON, ICON_SMALL, static_cast<LPARAM>(icon));
     return 0;
 }
 
@@ -392,7 +401,7 @@ static LRESULT OnEraseBackground(HWND hwnd, WindowRecord* record, int32_t number
 }
 
 static BOOL CALLBACK SendSysColorChange(HWND child, LPARAM) {
-    SendMessageA(child, WM_SYSCOLORCHANGE, 0, 0);
+    SendMessageW(child, WM_SYSCOLORCHANGE, 0, 0);
     return TRUE;
 }
 
@@ -401,7 +410,7 @@ static LRESULT OnMinMaxInfo(HWND hwnd, const WindowRecord* record, MINMAXINFO* i
         return NotHandled;
     if (record->minWidth)
         info->ptMinTrackSize.x = record->minWidth;
-    else if (GetWindowLongPtrA(hwnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW)
+    else if (GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW)
         info->ptMinTrackSize.x = 1;
     if (record->minHeight)
         info->ptMinTrackSize.y = record->minHeight;
@@ -422,7 +431,7 @@ static void SetPending(int32_t code, int32_t object, int32_t kind) {
 // descendants with WS_TABSTOP, in window order.
 static BOOL CALLBACK SeeTabStop(HWND child, LPARAM walk) {
     if (IsWindowEnabled(child) && IsWindowVisible(child) &&
-        (GetWindowLongPtrA(child, GWL_STYLE) & WS_TABSTOP))
+        (GetWindowLongPtrW(child, GWL_STYLE) & WS_TABSTOP))
         TabWalkSee(reinterpret_cast<TabWalk*>(walk), reinterpret_cast<uintptr_t>(child));
     return TRUE;
 }
@@ -465,7 +474,7 @@ static LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     const int32_t low = LOWORD(wParam);
     const int32_t high = HIWORD(wParam);
     if (control) {
-        const auto id = static_cast<int32_t>(GetWindowLongPtrA(control, GWLP_ID));
+        const auto id = static_cast<int32_t>(GetWindowLongPtrW(control, GWLP_ID));
         if (id == GadgetCommandId)
             SetPending(EventCommand, low, high);
         else
@@ -543,7 +552,7 @@ static LRESULT HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     case TrayCallbackMsg:
         // Re-posted so that the tray action reaches the program through the wait like any
         // other event, after the shell's call into us has returned.
-        PostMessageA(hwnd, TrayEventMsg, wParam, lParam);
+        PostMessageW(hwnd, TrayEventMsg, wParam, lParam);
         return 0;
     case TrayEventMsg:
         return OnTrayEvent(wParam, lParam);
@@ -562,7 +571,7 @@ LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
         result = events ? HandleMessage(hwnd, message, wParam, lParam) : NotHandled;
     }
     if (result == NotHandled)
-        result = DefWindowProcA(hwnd, message, wParam, lParam);
+        result = DefWindowProcW(hwnd, message, wParam, lParam);
     SetLastError(0);
     return result;
 }
@@ -579,7 +588,7 @@ static bool FocusKeepsTab(HWND focus) {
     char name[8];
     if (plainTab && GetClassNameA(focus, name, sizeof name) >= 4 &&
         strncmp(name, RichClassPrefix, 4) == 0 &&
-        !(SendMessageA(focus, EM_GETOPTIONS, 0, 0) & ECO_READONLY))
+        !(SendMessageW(focus, EM_GETOPTIONS, 0, 0) & ECO_READONLY))
         return true;
     return GetPropA(focus, HotkeyProperty) != nullptr;
 }
@@ -610,12 +619,12 @@ int32_t WinWaitEvent() {
     } else {
         MSG msg{};
         // Nothing in this program asks the wait to end; a WM_QUIT is reported as its number.
-        GetMessageA(&msg, nullptr, 0, 0);
+        GetMessageW(&msg, nullptr, 0, 0);
         HWND active = GetActiveWindow();
         HACCEL table = ActiveAccelerators(active);
-        if (!table || !TranslateAcceleratorA(active, table, &msg)) {
+        if (!table || !TranslateAcceleratorW(active, table, &msg)) {
             TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+            DispatchMessageW(&msg);
         }
         if (events->live.pendingCode) {
             code = events->live.pendingCode;
