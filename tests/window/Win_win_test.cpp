@@ -92,17 +92,27 @@ TEST_F(Watcher, OpensShownInTheMiddleOfTheScreen) {
     EXPECT_TRUE(dx >= -1 && dx <= 0 && dy >= -1 && dy <= 0) << dx << ' ' << dy;
 }
 
+// Events made outside the wait, as by messages sent from other threads, change nothing seen
+// until the next waits hand them out, each with its own details.
 TEST_F(Watcher, EventDetailsStayPutUntilTheNextWait) {
-    PostMessageA(window, TrayEventMsg, 7, WM_LBUTTONDBLCLK);
+    PostMessageW(window, TrayEventMsg, 7, WM_LBUTTONDBLCLK);
     ASSERT_EQ(WinWaitEvent(), EventTray);
-    // Handled outside the wait, as messages sent by other threads are: they change nothing seen.
-    SendMessageA(window, TrayEventMsg, 9, WM_RBUTTONDOWN);
-    SendMessageA(window, WM_TIMER, 6, 0);
+    SendMessageW(window, TrayEventMsg, 9, WM_RBUTTONDOWN);
+    SendMessageW(window, WM_TIMER, 6, 0);
+    SendMessageW(window, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);  // Explorer restarted
     EXPECT_EQ(std::make_tuple(WinEventKind(), WinEventObject()), std::make_tuple(2, 7));
     // A tray action that makes no event still names its icon.
-    PostMessageA(window, TrayEventMsg, 4321, WM_MOUSEMOVE);
-    ASSERT_EQ(WinWaitEvent(), int32_t(TrayEventMsg));
-    EXPECT_EQ(WinEventObject(), 4321);
+    PostMessageW(window, TrayEventMsg, 4321, WM_MOUSEMOVE);
+    using Seen = std::tuple<int32_t, int32_t, int32_t>;
+    std::vector<Seen> seen;
+    for (int i = 0; i < 4; ++i) {
+        const int32_t code = WinWaitEvent();
+        seen.emplace_back(code, WinEventObject(), WinEventKind());
+    }
+    EXPECT_EQ(seen, (std::vector<Seen>{{EventTray, 9, 1},
+                                       {EventTimerFired, 6, -1},
+                                       {EventTaskbarCreated, 0, -1},
+                                       {TrayEventMsg, 4321, -1}}));
 }
 
 // From a label, which is no tab stop, Tab leaves the focus alone and Shift+Tab takes the last.
@@ -227,6 +237,59 @@ TEST_F(Watcher, ListOperationsKeepTheRowsInOrder) {
         EXPECT_EQ(s.op(), s.answer) << s.what;
         EXPECT_EQ(rows(), s.rows) << s.what;
     }
+}
+
+// The modal handler's view: code, object and kind of each event offered, and how the loop is
+// ended once a tick and a tray press have been seen.
+std::vector<std::tuple<int32_t, int32_t, int32_t>> offered;
+UINT endMessage;
+WPARAM endWParam;
+bool OnModalEvent(int32_t code) {
+    offered.emplace_back(code, WinEventObject(), WinEventKind());
+    HWND window = WinHandle(0);
+    if (code == EventTimerFired && std::count(offered.begin(), offered.end(), offered.back()) == 1)
+        PostMessageW(window, TrayEventMsg, 7, WM_RBUTTONDOWN);
+    if (code != EventTray)
+        return true;
+    PostMessageW(window, endMessage, endWParam, 0);
+    return false;  // left for the wait
+}
+
+// Ends a loop the handler never heard from, so that the test fails instead of hanging.
+void CALLBACK EndLoopAnyway(HWND, UINT, UINT_PTR, DWORD) {
+    PostMessageW(WinHandle(0), endMessage, endWParam, 0);
+    PostMessageW(WinHandle(0), TrayEventMsg, 7, WM_RBUTTONDOWN);
+}
+
+// Dragging the window and its system menu hold the main thread in loops of the system's; timer
+// ticks reach the program through the handler meanwhile, and a tray press among them keeps its
+// own object and kind, in the handler and in the wait after the loop.
+TEST_F(Watcher, ModalLoopsHandEventsToTheHandler) {
+    const std::tuple<WPARAM, LPARAM, UINT, WPARAM> loops[] = {
+        {SC_MOVE | HTCAPTION, 0, WM_KEYDOWN, VK_ESCAPE},  // a drag by the caption
+        {SC_KEYMENU, ' ', WM_CANCELMODE, 0},              // the system menu
+    };
+    WinSetModalHandler(OnModalEvent);
+    WinAddTimer(0, 6, 10);
+    for (const auto& [command, key, end, endParam] : loops) {
+        offered.clear();
+        endMessage = end;
+        endWParam = endParam;
+        PostMessageW(window, WM_SYSCOMMAND, command, key);
+        const UINT_PTR rescue = SetTimer(nullptr, 0, 2000, EndLoopAnyway);
+        Events after = Until(EventTray);
+        KillTimer(nullptr, rescue);
+        EXPECT_EQ(std::make_tuple(WinEventObject(), WinEventKind()), std::make_tuple(7, 1))
+            << command;
+        const auto tick = std::make_tuple(EventTimerFired, 6, -1);
+        const auto press = std::make_tuple(EventTray, 7, 1);
+        EXPECT_TRUE(std::count(offered.begin(), offered.end(), tick) >= 1 &&
+                    std::count(offered.begin(), offered.end(), press) >= 1)
+            << command << ": " << offered.size() << " offered";
+        EXPECT_EQ(Count(after, EventTimerFired), 0) << command << ": ticks went to the handler";
+    }
+    KillTimer(window, 6);
+    WinSetModalHandler(nullptr);
 }
 
 TEST(UnknownNumbers, DoNothing) {

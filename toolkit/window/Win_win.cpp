@@ -41,12 +41,12 @@ struct WindowRecord {
 static_assert(std::is_trivially_copyable<WindowRecord>::value,
               "slots are zero-filled and move when the table grows");
 
-struct EventFields {
+// What the queries tell about the event the last wait returned.
+struct EventDetails {
     int32_t object;
     int32_t window;
     int32_t kind;
-    int32_t pendingCode;
-    WPARAM wParam;
+    WPARAM wParam;  // of a message returned as its own number
     LPARAM lParam;
 };
 
@@ -55,9 +55,12 @@ struct EventData {
 };
 
 struct EventState {
-    EventFields live;
-    EventFields snapshot;  // what the queries read, fixed from one wait to the next
+    EventDetails live;      // the message being handled
+    EventDetails snapshot;  // what the queries read, fixed from one wait to the next
     EventQueue queue;
+    WinModalHandler modalHandler;
+    int32_t modalDepth;  // modal loops entered and not yet left
+    bool inModalHandler;
     WindowHook processHook;  // none in this program
     EventData* eventData;    // never attached in this program
 };
@@ -81,6 +84,7 @@ static ObjectTable* windowTable;
 static EventState* events;
 static HICON classIcon;
 static HCURSOR classCursor;
+static UINT taskbarCreatedMsg;
 
 // The live-sizing loop replaces the system's modal sizing loop for windows with a sizing
 // border, so that events keep flowing while the user drags a frame. No window of this program
@@ -129,6 +133,7 @@ void WinInit() {
     events = static_cast<EventState*>(PrivateAlloc(sizeof(EventState)));
     classIcon = LoadIconA(ModuleInstance(), MAKEINTRESOURCEA(ProgramIconResource));
     classCursor = LoadCursorA(nullptr, IDC_ARROW);
+    taskbarCreatedMsg = RegisterWindowMessageW(L"TaskbarCreated");
     liveSizing = static_cast<LiveSizing*>(PrivateAlloc(sizeof(LiveSizing)));
 }
 
@@ -348,9 +353,44 @@ int32_t WinEventKind() { return events ? events->snapshot.kind : NoKind; }
 int32_t WinEventObject() { return events ? events->snapshot.object : 0; }
 int32_t WinEventWindow() { return events ? events->snapshot.window : NoWindow; }
 
+static void SetSnapshot(const WinEvent& event) {
+    events->snapshot.object = event.object;
+    events->snapshot.window = event.window;
+    events->snapshot.kind = event.kind;
+}
+
+// A modal loop dispatches messages without returning to WinWaitEvent; the program sees the
+// events through its handler meanwhile, in order. Events the handler queues (a move made from
+// it, say) are offered by this same walk, not by a nested one.
+static void OfferToModalHandler() {
+    if (!events->modalHandler || events->modalDepth <= 0 || events->inModalHandler)
+        return;
+    events->inModalHandler = true;
+    const EventDetails kept = events->snapshot;
+    for (const WinEvent* first; (first = EventQueueFront(&events->queue));) {
+        SetSnapshot(*first);
+        if (!events->modalHandler(first->code))
+            break;
+        WinEvent handled;
+        EventQueuePop(&events->queue, &handled);
+    }
+    events->snapshot = kept;
+    events->inModalHandler = false;
+}
+
+static void PushEvent(const WinEvent& event) {
+    EventQueuePush(&events->queue, event);
+    OfferToModalHandler();
+}
+
 void QueueEvent(int32_t code, int32_t window) {
     if (events)
-        EventQueuePush(&events->queue, code, window);
+        PushEvent({code, window, 0, NoKind, false});
+}
+
+void WinSetModalHandler(WinModalHandler handler) {
+    if (events)
+        events->modalHandler = handler;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -421,10 +461,10 @@ static LRESULT OnMinMaxInfo(HWND hwnd, const WindowRecord* record, MINMAXINFO* i
     return 0;
 }
 
+// An event that stands for the message being handled: the wait returns it instead of the
+// message's number.
 static void SetPending(int32_t code, int32_t object, int32_t kind) {
-    events->live.pendingCode = code;
-    events->live.object = object;
-    events->live.kind = kind;
+    PushEvent({code, events->live.window, object, kind, true});
 }
 
 // Tab navigation without a dialog manager: the tab stops are the container's enabled, visible
@@ -492,7 +532,10 @@ static LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
 // Any tray action names its icon, even one that makes no event.
 static LRESULT OnTrayEvent(WPARAM wParam, LPARAM lParam) {
     const int32_t kind = TrayKindFromMouse(static_cast<uint32_t>(lParam));
-    SetPending(kind < 0 ? 0 : EventTray, static_cast<int32_t>(wParam), kind);
+    if (kind == TrayKindNone)
+        events->live.object = static_cast<int32_t>(wParam);
+    else
+        SetPending(EventTray, static_cast<int32_t>(wParam), kind);
     return 0;
 }
 
@@ -559,7 +602,22 @@ static LRESULT HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     case GadgetNotifyMsg:
         SetPending(EventControl, static_cast<int32_t>(wParam), static_cast<int32_t>(lParam));
         return 0;
+    case WM_ENTERSIZEMOVE:
+    case WM_ENTERMENULOOP:
+        events->modalDepth++;
+        return NotHandled;
+    case WM_EXITSIZEMOVE:
+    case WM_EXITMENULOOP:
+        if (events->modalDepth > 0)
+            events->modalDepth--;
+        return NotHandled;
     default:
+        // Registered at start-up, so not a constant: the shell broadcasts it when the taskbar
+        // comes back after Explorer restarted, with every tray icon gone.
+        if (message == taskbarCreatedMsg && message) {
+            SetPending(EventTaskbarCreated, 0, NoKind);
+            return 0;
+        }
         return NotHandled;
     }
 }
@@ -610,14 +668,10 @@ int32_t WinWaitEvent() {
     if (!events)
         return 0;
     FreeEventData();
-    events->live.kind = NoKind;
-    int32_t code;
-    int32_t window;
-    if (EventQueuePop(&events->queue, &code, &window)) {
-        events->live.window = window;
-        events->live.pendingCode = 0;
-    } else {
+    WinEvent event;
+    if (!EventQueuePop(&events->queue, &event)) {
         MSG msg{};
+        events->live = EventDetails{0, NoWindow, NoKind, 0, 0};
         // Nothing in this program asks the wait to end; a WM_QUIT is reported as its number.
         GetMessageW(&msg, nullptr, 0, 0);
         HWND active = GetActiveWindow();
@@ -626,15 +680,15 @@ int32_t WinWaitEvent() {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
-        if (events->live.pendingCode) {
-            code = events->live.pendingCode;
-            events->live.pendingCode = 0;
-        } else {
-            code = static_cast<int32_t>(msg.message);
-            events->live.wParam = msg.wParam;
-            events->live.lParam = msg.lParam;
+        // Events the message made that only describe the window's state follow on later waits.
+        const WinEvent* first = EventQueueFront(&events->queue);
+        if (!first || !first->replacesMessage || !EventQueuePop(&events->queue, &event)) {
+            events->snapshot = events->live;
+            events->snapshot.wParam = msg.wParam;
+            events->snapshot.lParam = msg.lParam;
+            return static_cast<int32_t>(msg.message);
         }
     }
-    events->snapshot = events->live;
-    return code;
+    SetSnapshot(event);
+    return event.code;
 }
