@@ -22,7 +22,6 @@ constexpr UINT TrayEventMsg = 12502;
 constexpr UINT GadgetNotifyMsg = 13103;
 
 constexpr LRESULT NotHandled = static_cast<LRESULT>(0xD0D0D0D1u);
-constexpr LRESULT HookPassOn = static_cast<LRESULT>(0xE0E0E0E1u);
 
 void WinInit();
 void WinEnd();
