@@ -80,18 +80,25 @@ TEST(TabWalk, WrapsAroundTheTabStops) {
     }
 }
 
-// A burst of the same event is one; the same event after another, or for another window, is
-// kept; once drained, the same event queues again.
+// A burst of the same event is one; the same event after another, for another window, object
+// or kind is kept, so a tray press among timer ticks keeps its kind; once drained, the same event
+// queues again.
 TEST(EventQueue, MergesOnlyARepeatOfTheNewestEvent) {
     ASSERT_TRUE(PrivateHeapCreate());
-    using Events = std::vector<std::pair<int32_t, int32_t>>;  // code, window
+    using Event = std::tuple<int32_t, int32_t, int32_t, int32_t>;  // code, window, object, kind
+    const Event moved{3, 0, 0, -1}, redraw{15, 0, 0, -1}, movedOther{3, 1, 0, -1},
+        tick{13110, 0, 6, -1}, tickOther{13110, 0, 5, -1}, press{13102, 0, 7, 1},
+        pressLeft{13102, 0, 7, 0};
     EventQueue queue{};
-    for (const auto& e : Events{{3, 0}, {3, 0}, {3, 0}, {15, 0}, {3, 0}, {3, 1}, {5, 1}, {5, 1}})
-        EventQueuePush(&queue, e.first, e.second);
-    Events out;
-    for (int32_t code, window; EventQueuePop(&queue, &code, &window);)
-        out.emplace_back(code, window);
-    EXPECT_EQ(out, (Events{{3, 0}, {15, 0}, {3, 0}, {3, 1}, {5, 1}}));
-    EXPECT_TRUE(EventQueuePush(&queue, 5, 1));
+    for (const Event& e : {moved, moved, redraw, moved, movedOther, tick, tick, press, tick,
+                           tickOther, pressLeft, press})
+        EventQueuePush(&queue, {std::get<0>(e), std::get<1>(e), std::get<2>(e), std::get<3>(e),
+                                std::get<0>(e) > 13000});
+    std::vector<Event> out;
+    for (WinEvent e; EventQueuePop(&queue, &e);)
+        out.emplace_back(e.code, e.window, e.object, e.kind);
+    EXPECT_EQ(out, (std::vector<Event>{moved, redraw, moved, movedOther, tick, press, tick,
+                                       tickOther, pressLeft, press}));
+    EXPECT_TRUE(EventQueuePush(&queue, {5, 1, 0, -1, false}));
     EventQueueClear(&queue);  // the sanitizer's leak check sees a node left behind
 }

@@ -2,16 +2,20 @@
 
 #include "toolkit/system/Heap.h"
 
-bool EventQueuePush(EventQueue* queue, int32_t code, int32_t window) {
-    // A burst of moves or redraws handled before the program looks carries no more information
-    // than the last of them.
-    if (queue->tail && queue->tail->code == code && queue->tail->window == window)
+static bool SameEvent(const WinEvent& a, const WinEvent& b) {
+    return a.code == b.code && a.window == b.window && a.object == b.object && a.kind == b.kind &&
+           a.replacesMessage == b.replacesMessage;
+}
+
+bool EventQueuePush(EventQueue* queue, const WinEvent& event) {
+    // A burst of moves, redraws or ticks of one timer handled before the program looks carries
+    // no more information than the last of them.
+    if (queue->tail && SameEvent(queue->tail->event, event))
         return false;
     auto* node = static_cast<EventNode*>(PrivateAlloc(sizeof(EventNode)));
     if (!node)
         return false;
-    node->code = code;
-    node->window = window;
+    node->event = event;
     if (queue->tail)
         queue->tail->next = node;
     else
@@ -20,12 +24,15 @@ bool EventQueuePush(EventQueue* queue, int32_t code, int32_t window) {
     return true;
 }
 
-bool EventQueuePop(EventQueue* queue, int32_t* code, int32_t* window) {
+const WinEvent* EventQueueFront(const EventQueue* queue) {
+    return queue->head ? &queue->head->event : nullptr;
+}
+
+bool EventQueuePop(EventQueue* queue, WinEvent* event) {
     EventNode* node = queue->head;
     if (!node)
         return false;
-    *code = node->code;
-    *window = node->window;
+    *event = node->event;
     queue->head = node->next;
     if (!queue->head)
         queue->tail = nullptr;
@@ -34,7 +41,7 @@ bool EventQueuePop(EventQueue* queue, int32_t* code, int32_t* window) {
 }
 
 void EventQueueClear(EventQueue* queue) {
-    int32_t code, window;
-    while (EventQueuePop(queue, &code, &window)) {
+    WinEvent event;
+    while (EventQueuePop(queue, &event)) {
     }
 }

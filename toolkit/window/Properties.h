@@ -1,9 +1,6 @@
 #pragma once
 
 // The toolkit's window properties, one home for windows and gadgets alike.
-constexpr char WindowIdProperty[] = "TK_WindowID";      // a toolkit window's number + 1
-constexpr char IdProperty[] = "TK_ID";                  // a gadget's number
-constexpr char DropAcceptProperty[] = "TK_DropAccept";  // a drop target; never registered here
-constexpr char HotkeyProperty[] = "TK_Hotkey";          // a control that takes Tab itself
-constexpr char MouseDownProperty[] = "TK_MouseDown";    // a list box press held for a drag
-constexpr char StackPropertyFormat[] = "TK_GadgetStack_%lld";  // a gadget parent's saved stack
+constexpr char WindowIdProperty[] = "TK_WindowID";    // a toolkit window's number + 1
+constexpr char IdProperty[] = "TK_ID";                // a gadget's number
+constexpr char MouseDownProperty[] = "TK_MouseDown";  // a list box press held for a drag

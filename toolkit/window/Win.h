@@ -15,13 +15,13 @@ constexpr int32_t EventMinimised = 13107;
 constexpr int32_t EventMaximised = 13108;
 constexpr int32_t EventRestored = 13109;
 constexpr int32_t EventTimerFired = 13110;
+constexpr int32_t EventTaskbarCreated = 13111;  // the taskbar was re-created: tray icons must be added again
 
 constexpr UINT TrayCallbackMsg = 12501;
 constexpr UINT TrayEventMsg = 12502;
 constexpr UINT GadgetNotifyMsg = 13103;
 
 constexpr LRESULT NotHandled = static_cast<LRESULT>(0xD0D0D0D1u);
-constexpr LRESULT HookPassOn = static_cast<LRESULT>(0xE0E0E0E1u);
 
 void WinInit();
 void WinEnd();
@@ -41,4 +41,9 @@ int32_t WinEventKind();  // -1 when the event has no kind
 int32_t WinEventObject();
 int32_t WinEventWindow();
 void QueueEvent(int32_t code, int32_t window);
+// Called on the main thread for each event queued while a modal loop (the window dragged, its
+// system menu open) keeps WinWaitEvent from returning; WinEventKind/Object/Window describe the
+// event during the call. False leaves that event, and those after it, queued for WinWaitEvent.
+using WinModalHandler = bool (*)(int32_t event);
+void WinSetModalHandler(WinModalHandler handler);
 LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
