@@ -110,6 +110,7 @@ protected:
         ASSERT_TRUE(PrivateHeapCreate());
         ToolkitStartUp();
         ASSERT_TRUE(WatcherInit());
+        ASSERT_TRUE(WatcherFindPageFile());
         ASSERT_TRUE(ShellBuildWindow());
         Listen();
         forumSiteRoot = root.c_str();
@@ -197,12 +198,12 @@ LRESULT CALLBACK RefuseWindows(int code, WPARAM wParam, LPARAM lParam) {
     return code == HCBT_CREATEWND ? 1 : CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// A watcher whose window cannot be made ends with an exit code that says so, instead of waiting
-// for events that never come. Last: it takes window 0 away.
+// A watcher whose window cannot be made says so, instead of waiting for events that never come.
+// Last: it takes window 0 away.
 TEST_F(PollForumTest, StartUpWithoutAWindowFails) {
     HHOOK hook = SetWindowsHookExA(WH_CBT, RefuseWindows, nullptr, GetCurrentThreadId());
     ASSERT_NE(hook, nullptr);
-    EXPECT_EQ(ShellStartUp(), StartUp::Failed);
+    EXPECT_EQ(ShellStartUp(), StartUp::NoWindow);
     UnhookWindowsHookEx(hook);
     EXPECT_EQ(WinHandle(WatcherWindow), nullptr);
 }
