@@ -1,8 +1,10 @@
 #include "app/PollLogic.h"
 
 #include <cstring>
+#include <utility>
 
 #include "app/Texts.h"
+#include "toolkit/system/File.h"
 #include "toolkit/system/Heap.h"
 #include "toolkit/text/Date.h"
 #include "toolkit/text/Scratch.h"
@@ -104,4 +106,40 @@ char* PollStampText(int32_t date, int32_t pos) {
     StrAppend(StampPrefix);
     DateFormat(StampMask, date, ScratchEnd());
     return ScratchPointerAt(pos + 1);
+}
+
+static void AddRow(void* rows, const char* row) { RowListAdd(static_cast<RowList*>(rows), row); }
+
+// Each line is kept in a variable of its own: the rules build their results in the scratch area,
+// which may move under a line left there. Every total line counts, as if each were shown in
+// turn; a real page has one.
+bool PollReadPage(int32_t file, const char* path, const char* lastTotal, RowList* rows,
+                  PageContent* page) {
+    *page = PageContent{};
+    if (!FileOpenRead(file, path))
+        return false;
+    RowListClear(rows);
+    StrVar line = nullptr, total = nullptr;
+    while (!page->usersLine && !FileAtEnd(file)) {
+        const int32_t at = ScratchEnd();
+        FileReadLine(file, at);
+        StrVarFromScratch(&line, at);
+        page->lines++;
+        if (TotalFromLine(line, &total)) {
+            page->totalChanges +=
+                PollTotalAlerts(page->totalLine ? page->total : lastTotal, total) ? 1 : 0;
+            page->totalLine = true;
+            std::swap(page->total, total);
+        }
+        page->usersLine = UsersFromLine(line, AddRow, rows, &page->userCount);
+    }
+    StrVarFree(total);
+    StrVarFree(line);
+    FileClose(file);
+    return true;
+}
+
+void PageContentFree(PageContent* page) {
+    StrVarFree(page->total);
+    page->total = nullptr;
 }

@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "app/Scanner.h"
+#include "toolkit/text/StrVar.h"
 
 // The decisions of one poll cycle and the texts it shows, apart from the window and the
 // network so that they run (and are tested) anywhere.
@@ -32,6 +33,24 @@ bool RowListEqual(const RowList& a, const RowList& b);
 void RowListEach(const RowList& rows, RowSink sink, void* context);  // in order
 void RowListClear(RowList* rows);  // empty, keeping the block for the next page
 void RowListFree(RowList* rows);
+
+// What one page file holds, read whole before anything is shown, so the window never waits for a
+// scan.
+struct PageContent {
+    bool totalLine;        // a total line was read
+    StrVar total;          // the last total line's total text; null reads as ""
+    int32_t totalChanges;  // alerts due: changes from the last total through each total line
+    bool usersLine;        // the users line was read; its rows are in the caller's list
+    int32_t userCount;
+    int32_t lines;  // lines read: up to and including the users line, or all of them
+};
+// Reads the file at `path` as file number `file` through the scanner rules, up to and including
+// the users line, which ends the reading. `lastTotal` is the total last seen (null before the
+// first); `rows` is cleared, then receives the users line's rows. False when the file cannot be
+// opened: then nothing has changed. The scratch area is left as it was found.
+bool PollReadPage(int32_t file, const char* path, const char* lastTotal, RowList* rows,
+                  PageContent* page);
+void PageContentFree(PageContent* page);
 
 // Texts built at `pos` in the scratch area, leaving end = pos + length (ready for ScratchPass).
 // `total` and `siteRoot` must lie outside the area.

@@ -6,11 +6,9 @@
 
 #include "app/Download.h"
 #include "app/PollLogic.h"
-#include "app/Scanner.h"
 #include "app/Texts.h"
 #include "app/Watcher.h"
 #include "app/resources/Resources.h"
-#include "toolkit/system/File.h"
 #include "toolkit/system/Thread.h"
 #include "toolkit/text/Date.h"
 #include "toolkit/text/Scratch.h"
@@ -36,30 +34,30 @@ bool DownloadPage() {
     return downloaded;
 }
 
-void RaiseAlert() {
-    watcher.soundPending.store(1);
+// `changes` alerts at once (a page with more than one total line): label 4 shows the number the
+// last of them would have shown.
+void RaiseAlert(int32_t changes) {
     const int32_t pos = ScratchEnd();
-    PollCounterText(watcher.newCount.load(), pos);
+    PollCounterText(watcher.newCount.load() + changes - 1, pos);
     SetLabel(CounterLabel, pos);
     WatcherShowIcon(IconNew, IconNewSize);
-    watcher.newCount.fetch_add(1);
+    watcher.soundPending.store(1);
+    watcher.newCount.fetch_add(changes);
 }
 
-void OnTotalLine(const char* total) {
+void ShowTotal(const PageContent& page) {
     // A quiet page leaves the label alone: setting the text it already shows would cost a
     // message to the main thread and a repaint every cycle.
-    if (!PollTotalShown(watcher.lastTotalText, total)) {
+    if (!PollTotalShown(watcher.lastTotalText, page.total)) {
         const int32_t pos = ScratchEnd();
-        PollTotalText(total, pos);
+        PollTotalText(page.total, pos);
         SetLabel(TotalLabel, pos);
     }
-    if (PollTotalAlerts(watcher.lastTotalText, total))
-        RaiseAlert();
+    if (page.totalChanges)
+        RaiseAlert(page.totalChanges);
     // An empty total is kept too: it stands until a later total differs from it.
-    StrVarSet(&watcher.lastTotalText, total ? total : "");
+    StrVarSet(&watcher.lastTotalText, page.total ? page.total : "");
 }
-
-void AddUserRow(void* rows, const char* row) { RowListAdd(static_cast<RowList*>(rows), row); }
 
 void AppendToList(void*, const char* row) { GadgetAddItem(UserList, AppendItem, row); }
 
@@ -77,7 +75,7 @@ void ShowPageRows() {
     std::swap(page, watcher.shownRows);
 }
 
-void OnUsersLine(int32_t count) {
+void SoundTone(int32_t count) {
     const int32_t tone = PollToneFor(watcher.lastUserCount, count);
     watcher.lastUserCount = count;
     if (!tone)
@@ -87,15 +85,6 @@ void OnUsersLine(int32_t count) {
     WatcherUnlock();
     Beep(static_cast<DWORD>(tone), ToneMilliseconds);
     WatcherLock(LockWaiter::Worker);
-}
-
-// True once the users line has been read, its row count in *count: nothing after it is read.
-bool ScanLine(const char* line, int32_t* count) {
-    StrVar total = nullptr;
-    if (TotalFromLine(line, &total))
-        OnTotalLine(total);
-    StrVarFree(total);
-    return UsersFromLine(line, AddUserRow, &watcher.pageRows, count);
 }
 
 // The page file from the start of the download until it is closed.
@@ -117,29 +106,17 @@ private:
     bool held_;
 };
 
-// Reads the page file through the scanner. The page lock goes as soon as the file is closed, so
-// another copy of the watcher need not wait for this one's tone.
-void ScanPage(PageLock* page) {
-    if (!FileOpenRead(PageFile, watcher.pagePath))
-        return;
-    RowListClear(&watcher.pageRows);
-    // Each line is kept in a variable of its own: the scanner builds its results in the
-    // scratch area, which may move under a line left there.
-    StrVar line = nullptr;
-    int32_t count = 0;
-    bool usersLine = false;
-    while (!usersLine && !FileAtEnd(PageFile)) {
-        const int32_t at = ScratchEnd();
-        FileReadLine(PageFile, at);
-        StrVarFromScratch(&line, at);
-        usersLine = ScanLine(line, &count);
-    }
-    StrVarFree(line);
-    FileClose(PageFile);
-    page->Release();
-    ShowPageRows();  // before the tone, which may block a second
-    if (usersLine)
-        OnUsersLine(count);
+// Reads the downloaded page whole, without the watcher lock: only cycles touch the last total
+// and the page's rows, and never two at once. The page lock goes as soon as the file is closed,
+// so another copy of the watcher need not wait for this one's window.
+bool ReadPage(PageLock* lock, PageContent* page) {
+    if (!WatcherScanLock())
+        return false;
+    const bool read = PollReadPage(PageFile, watcher.pagePath, watcher.lastTotalText,
+                                   &watcher.pageRows, page);
+    WatcherScanUnlock();
+    lock->Release();
+    return read;
 }
 
 void StampTime() {
@@ -152,18 +129,29 @@ void StampTime() {
 
 // A failed download leaves everything as it was, the time stamp included, so label 1 always
 // tells when the page last came from the forum; the page an earlier cycle left is not scanned
-// again. A cycle that gets the lock only after shut-down began stops there.
+// again. The page is read first, and only its effects wait for the watcher lock, in their fixed
+// order: labels 3 and 4, the icons, the sound, the list, the tone, the stamp. A cycle that gets
+// the lock only after shut-down began stops there.
 uint32_t PollForum(int32_t) {
-    PageLock page;
-    if (page.Held() && DownloadPage()) {
+    PageLock lock;
+    if (lock.Held() && DownloadPage()) {
+        PageContent page{};
+        const bool read = ReadPage(&lock, &page);
         WatcherLock(LockWaiter::Worker);
         if (!watcher.closing.load()) {
-            ScanPage(&page);
+            if (read && page.totalLine)
+                ShowTotal(page);
+            if (read)
+                ShowPageRows();
+            // Freed before the tone lets the lock go: the shut-down may then free the heaps.
+            PageContentFree(&page);
+            if (read && page.usersLine)
+                SoundTone(page.userCount);
             StampTime();
         }
         WatcherUnlock();
     }
-    page.Release();
+    lock.Release();
     watcher.pollRunning.store(0);
     return 0;
 }

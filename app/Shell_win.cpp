@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "app/ForumAddress.h"
 #include "app/Poll.h"
 #include "app/Layout.h"
 #include "app/Texts.h"
@@ -12,8 +13,6 @@
 #include "toolkit/media/Tray.h"
 #include "toolkit/system/Heap.h"
 #include "toolkit/system/Run.h"
-#include "toolkit/text/Scratch.h"
-#include "toolkit/text/StrVar.h"
 #include "toolkit/Toolkit.h"
 #include "toolkit/window/Gadget.h"
 #include "toolkit/window/Win.h"
@@ -27,49 +26,53 @@ constexpr uint32_t WindowFlags = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WinF
 static_assert(WindowFlags == 0xCA0001, "the flags as the toolkit encodes them");
 
 // The first copy for a forum publishes its window in a small shared block named after the
-// forum's address, and keeps the block as long as it runs.
-constexpr char CopyNamePrefix[] = "Local\\forumwatch ";
+// forum's address, and keeps the block as long as it runs. Window handles keep their meaning in
+// 32 bits, which a 32-bit and a 64-bit copy read and write alike, and at once.
 constexpr DWORD FirstCopyWaitMs = 5000;  // for a first copy that is still making its window
 constexpr DWORD FirstCopyPollMs = 50;
+constexpr LONG NoWindowYet = 0;
+constexpr LONG CopyClosing = -1;  // never a window handle
 volatile LONG* publishedWindow;
 
-// False when another copy follows the same forum. Window handles keep their meaning in 32 bits,
-// which a 32-bit and a 64-bit copy read and write alike, and at once.
-bool FirstCopyForForum() {
-    const int32_t pos = ScratchEnd();
-    StrAppend(CopyNamePrefix);
-    StrAppend(forumSiteRoot);
-    HANDLE block = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                      sizeof(LONG), ScratchPass(pos));
+// The user started the watcher again, most likely to find its window: show the running one.
+// Asynchronously, so that a first copy that hangs cannot hang this start as well.
+void BringForward(HWND window) {
+    if (IsIconic(window))
+        ShowWindowAsync(window, SW_RESTORE);
+    SetForegroundWindow(window);
+}
+
+// False when another copy follows the same forum: its window has been brought forward. A copy
+// that is shutting down hands the forum over to this one.
+bool ClaimForum() {
+    char name[ForumCopyNameRoom];
+    ForumCopyName(forumSiteRoot, name);
+    HANDLE block =
+        CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(LONG), name);
     const bool another = block && GetLastError() == ERROR_ALREADY_EXISTS;
-    ScratchRewind(pos);
     if (block)
         publishedWindow = static_cast<volatile LONG*>(
             MapViewOfFile(block, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(LONG)));
-    return !another;
-}
-
-void PublishWindow() {
-    if (publishedWindow)
-        InterlockedExchange(
-            publishedWindow,
-            static_cast<LONG>(reinterpret_cast<intptr_t>(WinHandle(WatcherWindow))));
-}
-
-// The user started the watcher again, most likely to find its window: show the running one.
-void BringFirstCopyForward() {
-    HWND window = nullptr;
-    for (DWORD waited = 0; publishedWindow && !window && waited < FirstCopyWaitMs;
+    if (!another)
+        return true;
+    for (DWORD waited = 0; publishedWindow && waited < FirstCopyWaitMs;
          waited += FirstCopyPollMs) {
-        window = reinterpret_cast<HWND>(static_cast<intptr_t>(*publishedWindow));
-        if (!window)
-            Sleep(FirstCopyPollMs);
+        const LONG window = *publishedWindow;
+        if (window == CopyClosing &&
+            InterlockedCompareExchange(publishedWindow, NoWindowYet, CopyClosing) == CopyClosing)
+            return true;
+        if (window != NoWindowYet && window != CopyClosing) {
+            BringForward(reinterpret_cast<HWND>(static_cast<intptr_t>(window)));
+            return false;
+        }
+        Sleep(FirstCopyPollMs);
     }
-    if (!window)
-        return;
-    if (IsIconic(window))
-        ShowWindow(window, SW_RESTORE);
-    SetForegroundWindow(window);
+    return false;
+}
+
+void Publish(LONG window) {
+    if (publishedWindow)
+        InterlockedExchange(publishedWindow, window);
 }
 
 void PlayPendingSound() {
@@ -115,36 +118,81 @@ bool ShellBuildWindow() {
     return true;
 }
 
-// The watcher shows no error texts, so a start-up that cannot go on says so by the exit code
-// alone, rather than run a loop with nothing to wait on. Without sound the watcher still watches.
+// A copy that cannot work says why and ends, rather than run a loop with nothing to wait on or
+// poll into a page path that is no path. Without sound the watcher still watches.
 StartUp ShellStartUp() {
     if (!PrivateHeapCreate())
-        return StartUp::Failed;
+        return StartUp::NoHeap;
     ToolkitStartUp();
-    if (!FirstCopyForForum()) {
-        BringFirstCopyForward();
+    if (!ClaimForum())
         return StartUp::AnotherCopy;
-    }
     if (!WatcherInit())
-        return StartUp::Failed;
+        return StartUp::NoLock;
+    if (!WatcherFindPageFile())
+        return StartUp::NoTempFolder;
     SoundInit();
     if (!ShellBuildWindow())
-        return StartUp::Failed;
-    PublishWindow();
+        return StartUp::NoWindow;
+    Publish(static_cast<LONG>(reinterpret_cast<intptr_t>(WinHandle(WatcherWindow))));
     StartPoll();
     return StartUp::Running;
 }
 
+// Texts and folder converted on the stack: there may be no heap.
+constexpr int32_t SayRoom = 1024;
+
+void SayWide(const char* text, const wchar_t* tail) {
+    wchar_t message[SayRoom] = {}, title[64] = {};
+    int32_t length = MultiByteToWideChar(1251, 0, text, -1, message, SayRoom - MAX_PATH - 2);
+    length = length > 0 ? length - 1 : 0;
+    for (int32_t i = 0; tail && tail[i] && length < SayRoom - 1; i++)
+        message[length++] = tail[i];
+    MultiByteToWideChar(1251, 0, TitleText, -1, title, 64);
+    MessageBoxW(nullptr, message, title, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
+
+void ShellSay(const char* text) { SayWide(text, nullptr); }
+
+// The folder as the system names it, in UTF-16, so that any name reads right.
+void ShellSayStartUpFailed(StartUp failed) {
+    Publish(CopyClosing);
+    wchar_t folder[MAX_PATH + 2] = {};
+    switch (failed) {
+    case StartUp::NoHeap:
+        return ShellSay(NoHeapText);
+    case StartUp::NoLock:
+        return ShellSay(NoLockText);
+    case StartUp::NoTempFolder:
+        GetTempPathW(MAX_PATH + 1, folder);
+        return SayWide(NoTempFolderText, folder);
+    case StartUp::NoWindow:
+        return ShellSay(NoWindowText);
+    case StartUp::Running:
+    case StartUp::AnotherCopy:
+        return;
+    }
+}
+
+// Adding a case here is all an event needs, whether it comes from the loop below or from a
+// modal loop the system runs.
+bool ShellHandleEvent(int32_t event) {
+    PlayPendingSound();
+    switch (event) {
+    case EventTimerFired:
+        StartPoll();
+        return true;
+    case EventTray:
+        OnTrayEvent();
+        return true;
+    case EventClose:
+        return false;
+    default:
+        return true;
+    }
+}
+
 void ShellRunLoop() {
-    for (;;) {
-        const int32_t event = WinWaitEvent();
-        PlayPendingSound();
-        if (event == EventTimerFired)
-            StartPoll();
-        else if (event == EventTray)
-            OnTrayEvent();
-        if (event == EventClose)
-            return;
+    while (ShellHandleEvent(WinWaitEvent())) {
     }
 }
 
@@ -156,11 +204,14 @@ void ShellAcknowledge() {
     WatcherUnlock();
 }
 
+// The window is taken back first, so that a start from now on watches anew instead of calling
+// a dying window forward. Then the watcher lock is kept for good: a cycle that finishes its
+// download from now on waits for it until the process ends, instead of reaching files, images
+// and a heap that are going away; and a scan under way is waited for.
 void ShellShutDown() {
-    // Kept for good: a cycle that finishes its download from now on waits for the lock until
-    // the process ends, instead of reaching files, images and a heap that are going away.
+    Publish(CopyClosing);
     WatcherLock(LockWaiter::MainThread);
-    watcher.closing.store(1);
+    WatcherStopScans();
     ToolkitShutDown();
     PrivateHeapDestroy();
     ExitProcess(0);

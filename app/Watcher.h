@@ -49,8 +49,14 @@ constexpr WatcherTiming ProductTiming = {5000, DownloadDeadlineMs};
 extern const char* forumSiteRoot;
 extern WatcherTiming watcherTiming;
 
-// Zeroes the state (newCount starts at 1) and makes the watcher lock. Before the first cycle.
+// Zeroes the state (newCount starts at 1) and makes the watcher's locks; false when the system
+// gives none. Before the first cycle.
 bool WatcherInit();
+
+// Finds the page file's path in the temporary folder, once a file could be made there (and
+// removed again); false when the folder is missing or cannot be written to, where every cycle
+// would fail, or its path would come out relative and land in whatever the current folder is.
+bool WatcherFindPageFile();
 
 // Shows the idle or alert icon in the tray and as the window's small icon. Both threads decode
 // under image number 8, so the caller holds the watcher lock.
@@ -62,6 +68,14 @@ void WatcherShowIcon(const void* icon, size_t size);
 enum class LockWaiter { Worker, MainThread };
 void WatcherLock(LockWaiter waiter);
 void WatcherUnlock();
+
+// Kept from the start of a cycle's page scan to its end, so the shut-down never frees the file,
+// the scratch area or the heaps under a scan. The scan runs without the watcher lock, so the
+// window never waits for it. WatcherScanLock is false once the shut-down has begun: the cycle
+// then stops. WatcherStopScans waits for a scan in progress and keeps every later one out.
+bool WatcherScanLock();
+void WatcherScanUnlock();
+void WatcherStopScans();
 
 // Every copy of the watcher in the session, whatever forum it follows, downloads into the same
 // page file. A cycle holds this lock from the start of its download until it has closed the

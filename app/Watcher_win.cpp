@@ -7,6 +7,7 @@
 #include "toolkit/media/Tray.h"
 #include "toolkit/system/File.h"
 #include "toolkit/text/Scratch.h"
+#include "toolkit/text/Str.h"
 #include "toolkit/window/Win.h"
 
 WatcherState watcher;
@@ -16,6 +17,9 @@ namespace {
 constexpr char PageLockName[] = "Local\\forumwatch Temp.htm";
 HANDLE watcherLock;
 HANDLE pageLock;
+HANDLE scanLock;
+// Made and removed at once in the temporary folder to see that the page file can be written there.
+constexpr char ProbeName[] = "forumwatch probe ";
 // The window's own copy of the icon it shows: the image under IconImage is destroyed by the
 // next decode, while the window would go on drawing it.
 HICON windowIcon;
@@ -27,10 +31,7 @@ bool WatcherInit() {
     watcher.pollRunning.store(0);
     watcher.closing.store(0);
     StrVarSet(&watcher.lastTotalText, nullptr);
-    const int32_t pos = ScratchEnd();
-    TempDirectory(pos);  // ends in a separator
-    StrAppend(PageFileName);
-    StrVarFromScratch(&watcher.pagePath, pos);
+    StrVarSet(&watcher.pagePath, nullptr);
     watcher.lastUserCount = 0;
     // A second start-up in one process (tests) comes with a fresh private heap: the old rows went
     // with the old one.
@@ -40,7 +41,48 @@ bool WatcherInit() {
         watcherLock = CreateMutexA(nullptr, FALSE, nullptr);
     if (!pageLock)
         pageLock = CreateMutexA(nullptr, FALSE, PageLockName);
-    return watcherLock && pageLock;
+    if (!scanLock)
+        scanLock = CreateMutexA(nullptr, FALSE, nullptr);
+    return watcherLock && pageLock && scanLock;
+}
+
+// The folder's path comes back empty when it is missing (its long form cannot be looked up) or
+// too long. The probe is named after the process, so two copies starting at once do not meet,
+// and goes when its handle closes.
+bool WatcherFindPageFile() {
+    const int32_t pos = ScratchEnd();
+    TempDirectory(pos);  // ends in a separator
+    if (ScratchEnd() == pos)
+        return false;
+    StrAppend(ProbeName);
+    StrFromInt(GetCurrentProcessId(), ScratchEnd());
+    HANDLE probe = CreateFileA(ScratchPass(pos), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ScratchRewind(pos);
+    if (probe == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(probe);
+    TempDirectory(pos);
+    StrAppend(PageFileName);
+    StrVarFromScratch(&watcher.pagePath, pos);
+    return true;
+}
+
+bool WatcherScanLock() {
+    WaitForSingleObject(scanLock, INFINITE);
+    if (!watcher.closing.load())
+        return true;
+    ReleaseMutex(scanLock);
+    return false;
+}
+
+void WatcherScanUnlock() { ReleaseMutex(scanLock); }
+
+// Kept for good: the process ends soon after.
+void WatcherStopScans() {
+    watcher.closing.store(1);
+    if (scanLock)
+        WaitForSingleObject(scanLock, INFINITE);
 }
 
 void WatcherLock(LockWaiter waiter) {

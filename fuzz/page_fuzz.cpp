@@ -1,7 +1,7 @@
 // A downloaded page, written to a file, split into lines by the file reader and read by the
 // scanner, as the poll cycle does. Beyond "no crash": the lines are those of a plain splitter,
-// the scanner leaves the line it was handed in the area as it was, and counts the rows it hands
-// out.
+// the scanner leaves the line it was handed in the area as it was and counts the rows it hands
+// out, and the cycle's page reading stops at the users line with the last total before it.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -9,7 +9,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/Scanner.h"
+#include "app/PollLogic.h"
 #include "fuzz/FuzzInput.h"
 #include "toolkit/system/File.h"
 #include "toolkit/system/Heap.h"
@@ -48,16 +48,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::FILE* f = std::fopen(pagePath.c_str(), "wb");
     FUZZ_CHECK(f && std::fwrite(data, 1, size, f) == size && std::fclose(f) == 0);
     FUZZ_CHECK(FileOpenRead(0, pagePath.c_str()) != 0);
+    // What the page reading should find, from the rules line by line.
     StrVar total = nullptr;
+    std::string lastTotal;
+    int32_t lines = 0, changes = 0, userCount = -1;
+    bool totalLine = false;
     for (const std::string& want : Split(std::string(reinterpret_cast<const char*>(data), size))) {
         FUZZ_CHECK(!FileAtEnd(0));
         const int32_t pos = ScratchEnd();
         FUZZ_CHECK(FileReadLine(0, pos) == want);
         const int32_t line = pos + 1;  // not passed: the rules must build past its terminator
-        TotalFromLine(ScratchPointerAt(line), &total);
+        if (TotalFromLine(ScratchPointerAt(line), &total) && userCount < 0) {
+            changes += PollTotalAlerts(lastTotal.c_str(), total) ? 1 : 0;
+            lastTotal = total ? total : "";
+            totalLine = true;
+        }
         int32_t rows = 0, count = -1;
         const bool users = UsersFromLine(ScratchPointerAt(line), CountRow, &rows, &count);
         FUZZ_CHECK(users ? count == rows : rows == 0);
+        lines += userCount < 0;
+        userCount = users && userCount < 0 ? count : userCount;
         FUZZ_CHECK(ScratchPointerAt(line) == want);
         FUZZ_CHECK(ScratchEnd() == pos + static_cast<int32_t>(want.size()));
         ScratchRewind(pos);
@@ -65,5 +75,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(FileAtEnd(0) && !*FileReadLine(0, ScratchEnd()));  // past the end, reads are empty
     StrVarFree(total);
     FileClose(0);
+
+    RowList rows{};
+    PageContent page{};
+    const int32_t end = ScratchEnd();
+    FUZZ_CHECK(PollReadPage(0, pagePath.c_str(), nullptr, &rows, &page));
+    FUZZ_CHECK(page.lines == lines && page.totalLine == totalLine && page.totalChanges == changes);
+    FUZZ_CHECK(lastTotal == (page.total ? page.total : ""));
+    FUZZ_CHECK(page.usersLine == (userCount >= 0) && rows.count == (page.usersLine ? userCount : 0));
+    FUZZ_CHECK(ScratchEnd() == end);
+    PageContentFree(&page);
+    RowListFree(&rows);
     return 0;
 }

@@ -16,11 +16,10 @@
 #include <vector>
 
 #include "app/Poll.h"
-#include "app/Scanner.h"
+#include "app/PollLogic.h"
 #include "app/Shell.h"
 #include "app/Watcher.h"
 #include "bench/watcher/SystemHandles.h"
-#include "toolkit/system/File.h"
 #include "toolkit/system/Heap.h"
 #include "toolkit/Toolkit.h"
 #include "toolkit/text/Scratch.h"
@@ -165,30 +164,15 @@ void ReportResources(const char* when) {
     StrHeapFree(stringMark);
 }
 
-void NoRow(void*, const char*) {}
-
 // The scanning part of a cycle alone, with no network and no controls: the page the last
-// cycle saved, read line by line and put through the scanner rules.
+// cycle saved, read as a cycle reads it.
 int ScanSavedPage(const char* path) {
-    int lines = 0;
-    if (!FileOpenRead(PageFile, path))
-        return 0;
-    StrVar line = nullptr;
-    while (!FileAtEnd(PageFile)) {
-        const int32_t at = ScratchEnd();
-        FileReadLine(PageFile, at);
-        StrVarFromScratch(&line, at);
-        lines++;
-        StrVar total = nullptr;
-        TotalFromLine(line, &total);
-        StrVarFree(total);
-        int32_t count = 0;
-        if (UsersFromLine(line, NoRow, nullptr, &count))
-            break;
-    }
-    StrVarFree(line);
-    FileClose(PageFile);
-    return lines;
+    RowList rows{};
+    PageContent page{};
+    PollReadPage(PageFile, path, nullptr, &rows, &page);
+    PageContentFree(&page);
+    RowListFree(&rows);
+    return page.lines;
 }
 
 struct Download {
@@ -281,6 +265,7 @@ int main(int argc, char** argv) {
     PrivateHeapCreate();
     ToolkitStartUp();
     WatcherInit();
+    WatcherFindPageFile();
     ShellBuildWindow();
 
     HANDLE process = GetCurrentProcess();
@@ -312,11 +297,7 @@ int main(int argc, char** argv) {
             "full cycles: %d, %.2f ms wall (max %.1f), %.3f ms CPU of this process per cycle "
             "(download included, server not)\n",
             done, wallTotal / done, wallMax, cpuTotal / done);
-    const int32_t pos = ScratchEnd();
-    TempDirectory(pos);
-    StrAppend("Temp.htm");
-    StrVar path = nullptr;
-    StrVarFromScratch(&path, pos);
+    const char* path = watcher.pagePath;
     const double downloadCpu = MeasureDownload(path, scanRepeats);
     if (done > 0)
         printf("beyond a bare download on a fresh thread: %.3f ms CPU per cycle\n",
@@ -325,7 +306,6 @@ int main(int argc, char** argv) {
     ReportResources("after the downloads");
     MeasureScan(path, scanRepeats);
     MeasureStamp(scanRepeats);
-    StrVarFree(path);
     fflush(stdout);
     ToolkitShutDown();
     PrivateHeapDestroy();

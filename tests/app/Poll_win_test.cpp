@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -110,6 +111,7 @@ protected:
         ASSERT_TRUE(PrivateHeapCreate());
         ToolkitStartUp();
         ASSERT_TRUE(WatcherInit());
+        ASSERT_TRUE(WatcherFindPageFile());
         ASSERT_TRUE(ShellBuildWindow());
         Listen();
         forumSiteRoot = root.c_str();
@@ -144,6 +146,28 @@ TEST_F(PollForumTest, QuietCyclesAskTheWindowForTheStampOnly) {
             << c.what;
     }
     ShellAcknowledge();
+}
+
+// The page is read whole before the cycle asks for the watcher lock, so the window never waits for
+// a scan: here the rows are in while the lock is still held.
+TEST_F(PollForumTest, ThePageIsReadBeforeTheWatcherLockIsTaken) {
+    WatcherLock(LockWaiter::MainThread);
+    std::thread server(AnswerOnce, Page("300", 500));
+    std::atomic<bool> done{false};
+    std::thread cycle([&] { done = PollForum(0) == 0; });
+    const DWORD deadline = GetTickCount() + WaitLimit;
+    while (watcher.pageRows.count != 501 && GetTickCount() < deadline)
+        Sleep(10);
+    EXPECT_EQ(watcher.pageRows.count, 501);
+    WatcherUnlock();
+    // The cycle now fills the list, which this thread owns: its messages are handled here.
+    for (MSG message; !done && GetTickCount() < deadline + WaitLimit;)
+        if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
+        else
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    cycle.join();
+    server.join();
 }
 
 // The list paints nothing while a page refills it, and must come out of that: only then does it
@@ -197,12 +221,12 @@ LRESULT CALLBACK RefuseWindows(int code, WPARAM wParam, LPARAM lParam) {
     return code == HCBT_CREATEWND ? 1 : CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// A watcher whose window cannot be made ends with an exit code that says so, instead of waiting
-// for events that never come. Last: it takes window 0 away.
+// A watcher whose window cannot be made says so, instead of waiting for events that never come.
+// Last: it takes window 0 away.
 TEST_F(PollForumTest, StartUpWithoutAWindowFails) {
     HHOOK hook = SetWindowsHookExA(WH_CBT, RefuseWindows, nullptr, GetCurrentThreadId());
     ASSERT_NE(hook, nullptr);
-    EXPECT_EQ(ShellStartUp(), StartUp::Failed);
+    EXPECT_EQ(ShellStartUp(), StartUp::NoWindow);
     UnhookWindowsHookEx(hook);
     EXPECT_EQ(WinHandle(WatcherWindow), nullptr);
 }

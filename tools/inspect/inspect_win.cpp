@@ -10,6 +10,7 @@
 //                                        gone, whether its tray icon remains
 //   inspect post MSG WPARAM LPARAM [HWND]   a tray click (12501, 7, WM_...), WM_CLOSE
 //   inspect send MSG WPARAM LPARAM [HWND]   say LB_SETTOPINDEX or LB_SETCURSEL to the list
+//   inspect boxes                    every message box: hwnd, process id, title, its controls' texts
 // Without HWND the command goes to the first watcher window found. Numbers may be hex (0x...).
 #include <windows.h>
 #include <shellapi.h>
@@ -185,6 +186,27 @@ BOOL CALLBACK ListWatcher(HWND hwnd, LPARAM context) {
     return TRUE;
 }
 
+// A message box is a dialog of the system's class "#32770"; its texts are its controls'.
+BOOL CALLBACK ListMessageBox(HWND hwnd, LPARAM context) {
+    wchar_t className[64] = {}, title[128] = {};
+    GetClassNameW(hwnd, className, 64);
+    if (wcscmp(className, L"#32770") != 0 || !IsWindowVisible(hwnd))
+        return TRUE;
+    GetWindowTextW(hwnd, title, 128);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    auto* out = reinterpret_cast<std::string*>(context);
+    *out += (out->size() > 1 ? ", {\"hwnd\": " : "{\"hwnd\": ") + Handle(hwnd) +
+            ", \"pid\": " + Num(pid) + ", \"title\": " + Quoted(title) + ", \"texts\": [";
+    for (HWND c = GetWindow(hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        *out += c == GetWindow(hwnd, GW_CHILD) ? "" : ", ";
+        if (!Fetch(c, WM_GETTEXTLENGTH, WM_GETTEXT, 0, out))
+            *out += "null";
+    }
+    *out += "]}";
+    return TRUE;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -198,6 +220,8 @@ int main(int argc, char** argv) {
     LRESULT result = 0;
     std::string out = "[";
     if (command == "windows" && EnumWindows(ListWatcher, reinterpret_cast<LPARAM>(&out)))
+        printf("%s]\n", out.c_str());
+    else if (command == "boxes" && EnumWindows(ListMessageBox, reinterpret_cast<LPARAM>(&out)))
         printf("%s]\n", out.c_str());
     else if (command == "state")
         return PrintState(hwnd);
