@@ -27,6 +27,7 @@ import sys
 import threading
 from http.server import ThreadingHTTPServer
 
+import facts
 from forum.demo import demo_loop
 from forum.server import State, make_handler
 
@@ -34,7 +35,8 @@ from forum.server import State, make_handler
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--host", default="127.0.0.1")
-    parser.add_argument("--port", type=int, default=8611, help="0 picks a free port")
+    parser.add_argument("--port", type=int, default=facts.port(facts.load()["FORUM_SITE_ROOT"]),
+                        help="0 picks a free port; by default the one the product is built for")
     parser.add_argument("--demo", action="store_true", help="the forum changes by itself")
     parser.add_argument("--state", help="a JSON object of initial settings (as POST /control)")
     args = parser.parse_args(argv)

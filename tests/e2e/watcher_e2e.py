@@ -15,6 +15,7 @@ import unittest
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
+import facts  # noqa: E402
 from forum.client import Forum  # noqa: E402
 from forum.pages import DEFAULT_USERS, INDEX_PATH  # noqa: E402
 from winecalls import WINE_RUN, inspect, wait_for, wine  # noqa: E402
@@ -22,14 +23,16 @@ from winecalls import WINE_RUN, inspect, wait_for, wine  # noqa: E402
 # For the other copies: a sound device would start the session's recording afresh.
 SILENT = dict(os.environ, ALSA_CONFIG_PATH=os.path.join(ROOT, "tests/media/asound-none.conf"))
 # The window's texts as the user reads them; the runs of spaces line the numbers up.
-TITLE, STAMP = "следим за форумом", "Обновлено в : "
-TOTAL, TOTAL_START = "Всего сообщений:     ", "Всего сообщений:"
-NEW, NEW_START, NEW_ACKED = "Новых:    ", "Новых:   нет", "Новых:    нет"
+FACTS = facts.load()
+TITLE, STAMP = FACTS["TitleText"], FACTS["StampPrefix"]
+TOTAL, TOTAL_START = FACTS["TotalPrefix"], FACTS["Label3Initial"]
+NEW, NEW_START, NEW_ACKED = FACTS["NewPrefix"], FACTS["Label4Initial"], FACTS["Label4Acknowledged"]
 ROWS = [" admin", " Сергей", " mike_k", ""]  # the scanner leaves an empty last row
 VISIBLE, CAPTION, SYSMENU, THICKFRAME = 0x10000000, 0xC00000, 0x80000, 0x40000
 MINIMIZEBOX, MAXIMIZEBOX, TABSTOP, TOPMOST, TOOLWINDOW = 0x20000, 0x10000, 0x10000, 0x8, 0x80
-# The tray's message names the icon, 7, and the mouse's message.
-TRAY_CALLBACK, WM_CLOSE, LB_SETCURSEL, LB_SETTOPINDEX = 12501, 0x10, 0x186, 0x197
+# The tray's message names the icon and the mouse's message.
+TRAY_CALLBACK, TRAY_ICON = FACTS["TrayCallbackMsg"], FACTS["WatcherTray"]
+WM_CLOSE, LB_SETCURSEL, LB_SETTOPINDEX = 0x10, 0x186, 0x197
 WM_SYSCOMMAND, SC_KEYMENU, WM_CANCELMODE = 0x112, 0xF100, 0x1F
 MOUSE = dict(move=0x200, down=0x201, up=0x202, dblclk=0x203, rdown=0x204, rup=0x205, rdblclk=0x206)
 
@@ -128,7 +131,7 @@ class Story(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        for page in glob.glob(os.environ["WINEPREFIX"] + "/drive_c/users/*/**/Temp.htm",
+        for page in glob.glob(os.environ["WINEPREFIX"] + "/drive_c/users/*/**/" + FACTS["PageFileName"],
                               recursive=True):
             os.remove(page)  # no earlier page
         # The recorder stands in for the browser. Windows looks in HKCU's classes first; Wine's
@@ -212,7 +215,8 @@ class Story(unittest.TestCase):
 
     def tray(self, *actions):
         for action in actions:
-            self.assertTrue(inspect(INSPECT, "post", TRAY_CALLBACK, 7, MOUSE[action], *MINE)["posted"])
+            self.assertTrue(inspect(INSPECT, "post", TRAY_CALLBACK, TRAY_ICON, MOUSE[action],
+                                    *MINE)["posted"])
 
     # The chimes due are heard first: a tray event would play a pending chime over the last one
     # (each plays at the main thread's next event after its alert).
@@ -235,7 +239,7 @@ class Story(unittest.TestCase):
         return [line.split("\t")[0] for line in lines]
 
     def test_01_window_before_any_page(self):
-        state = wait_for(window, lambda s: s["found"] and s["tray"], 60, "the window and icon 7")
+        state = wait_for(window, lambda s: s["found"] and s["tray"], 60, "the window and its tray icon")
         MINE.append(state["hwnd"])
         self.assertEqual([state["title"], state["client"]], [TITLE, [200, 300]])
         (left, top, right, bottom), (width, height) = state["rect"], state["screen"]

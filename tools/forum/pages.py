@@ -5,7 +5,9 @@ import html
 import random
 import time
 
-INDEX_PATH = "/phpBB2/"
+import facts
+
+INDEX_PATH = "/" + facts.load()["IndexPath"]
 ENCODING = "cp1251"
 
 # What a phpBB2 board sends with every page: the watcher must cope with a page that forbids caching.
@@ -17,6 +19,8 @@ PAGE_HEADERS = [
 ]
 
 
+# The lines the watcher looks for begin with these, as its scanner spells them.
+TOTAL_MARKER, USERS_MARKER = (facts.load()[name] for name in ("TotalMarker", "UsersMarker"))
 USER_KINDS = ("normal", "admin", "hidden")
 STREAM_CHUNK = 64 << 10  # the pieces a streamed body goes out in
 
@@ -107,13 +111,13 @@ def total_line(total, bold, newest):
     template lost the tags would send it, so the watcher finds an empty total."""
     if not bold:
         return ('<td class="row1" align="left" width="100%%"><span class="gensmall">'
-                'Наши пользователи оставили сообщений: %s<br />'
-                'Всего зарегистрированных пользователей: 1873</span>' % total)
+                '%s %s<br />'
+                'Всего зарегистрированных пользователей: 1873</span>' % (TOTAL_MARKER, total))
     return ('<td class="row1" align="left" width="100%%"><span class="gensmall">'
-            'Наши пользователи оставили сообщений: <b>%s</b><br />'
+            '%s <b>%s</b><br />'
             'Всего зарегистрированных пользователей: <b>1873</b><br />'
             'Последний зарегистрированный пользователь: <b><a href="profile.php?mode=viewprofile'
-            '&amp;u=%d">%s</a></b></span>' % (total, newest["id"], newest["name"]))
+            '&amp;u=%d">%s</a></b></span>' % (TOTAL_MARKER, total, newest["id"], newest["name"]))
 
 
 def users_line(users):
@@ -125,9 +129,8 @@ def users_line(users):
             '<b>%d</b> пользователей: <b>%d</b> зарегистрированных, <b>%d</b> скрытых и <b>%d</b> '
             'гостей&nbsp;&nbsp; [ <span style="color:#FFA34F">Администратор</span> ]&nbsp;&nbsp;'
             '[ <span style="color:#006600">Модератор</span> ]<br />Больше всего посетителей '
-            '(<b>214</b>) было здесь Пн Мар 13, 2006 9:41 pm<br />Зарегистрированные '
-            'пользователи: %s</span></td>'
-            % (len(users) + guests, shown, hidden, guests, listed))
+            '(<b>214</b>) было здесь Пн Мар 13, 2006 9:41 pm<br />%s %s</span></td>'
+            % (len(users) + guests, shown, hidden, guests, USERS_MARKER, listed))
 
 
 def forum_rows(seed):
@@ -343,7 +346,7 @@ def garbage_body():
     single 200 KB line; the same bytes every time so a test run can be repeated."""
     rnd = random.Random(7)
     noise = bytes(rnd.randrange(256) for _ in range(16384))
-    marker = "Зарегистрированные пользователи: <a href=\"x\"".encode(ENCODING)
+    marker = (USERS_MARKER + ' <a href="x"').encode(ENCODING)
     return noise + b"\r\n" + marker + b"\x00<<<>>>" + b"\n" + b"x" * 200000 + noise[:100]
 
 
