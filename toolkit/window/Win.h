@@ -16,15 +16,14 @@ constexpr int32_t EventMaximised = 13108;
 constexpr int32_t EventRestored = 13109;
 constexpr int32_t EventTimerFired = 13110;
 
-// Each window's class is named after its number; tools outside find the watcher by it.
-constexpr char WinClassNameFormat[] = "WindowClass_%d";
-
 constexpr UINT TrayCallbackMsg = 12501;
 constexpr UINT TrayEventMsg = 12502;
 constexpr UINT GadgetNotifyMsg = 13103;
 
 constexpr LRESULT NotHandled = static_cast<LRESULT>(0xD0D0D0D1u);
 constexpr LRESULT HookPassOn = static_cast<LRESULT>(0xE0E0E0E1u);
+// Each window's class is named after its number; tools outside find the watcher by it.
+constexpr char WinClassNameFormat[] = "WindowClass_%d";
 
 void WinInit();
 void WinEnd();

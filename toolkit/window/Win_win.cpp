@@ -62,6 +62,7 @@ struct EventState {
 };
 
 constexpr int32_t WindowGrowthStep = 16;
+constexpr const char* ClassNameFormat = WinClassNameFormat;
 constexpr size_t ClassNameSize = 32;
 constexpr WORD FocusNextCommand = 64001;
 constexpr WORD FocusPreviousCommand = 64002;
@@ -98,7 +99,7 @@ static WindowRecord* RecordOf(int32_t number) {
 static HINSTANCE ModuleInstance() { return GetModuleHandleA(nullptr); }
 
 static void FormatClassName(char (&name)[ClassNameSize], int32_t number) {
-    snprintf(name, sizeof name, WinClassNameFormat, static_cast<int>(number));
+    snprintf(name, sizeof name, ClassNameFormat, static_cast<int>(number));
 }
 
 static int32_t PropertyNumber(HWND hwnd) {

@@ -14,6 +14,7 @@
 //   inspect post MSG WPARAM LPARAM [HWND]   a tray click (TrayCallbackMsg, the icon, WM_...),
 //                                        WM_CLOSE, WM_SYSCOMMAND
 //   inspect send MSG WPARAM LPARAM [HWND]   say LB_SETTOPINDEX or LB_SETCURSEL to the list
+//   inspect boxes                    every message box: hwnd, process id, title, its controls' texts
 //   inspect untray [HWND]            removes the watcher's tray icon, as a taskbar that ends does
 //   inspect taskbar-created [HWND]   says "TaskbarCreated" to every top-level window (to HWND
 //                                        alone when given), as a new taskbar does
@@ -245,6 +246,34 @@ int ListWatchers() {
     return Emit(list.json + "]", 0);
 }
 
+// A message box is a dialog of the system's class "#32770"; its texts are its controls'.
+BOOL CALLBACK ListMessageBox(HWND hwnd, LPARAM context) {
+    wchar_t className[64] = {}, title[128] = {};
+    GetClassNameW(hwnd, className, 64);
+    if (wcscmp(className, L"#32770") != 0 || !IsWindowVisible(hwnd))
+        return TRUE;
+    GetWindowTextW(hwnd, title, 128);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    auto* out = reinterpret_cast<std::string*>(context);
+    *out += (out->size() > 1 ? ", {\"hwnd\": " : "{\"hwnd\": ") + Handle(hwnd) +
+            ", \"pid\": " + Num(pid) + ", \"title\": " + Quoted(title) + ", \"texts\": [";
+    for (HWND c = GetWindow(hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        *out += c == GetWindow(hwnd, GW_CHILD) ? "" : ", ";
+        if (!Fetch(c, WM_GETTEXTLENGTH, WM_GETTEXT, 0, out))
+            *out += "null";
+    }
+    *out += "]}";
+    return TRUE;
+}
+
+int ListMessageBoxes() {
+    std::string out = "[";
+    if (!EnumWindows(ListMessageBox, reinterpret_cast<LPARAM>(&out)))
+        return Fail("[]", "the windows could not be listed");
+    return Emit(out + "]", 0);
+}
+
 // The taskbar going away takes every icon with it; the icon's owner learns of that only when a
 // new taskbar announces itself.
 int Untray(HWND hwnd) {
@@ -269,8 +298,8 @@ int main(int argc, char** argv) {
     const bool message = command == "post" || command == "send";
     const int arguments = message ? 5 : 2;
     if (argc < arguments || argc > arguments + 1) {
-        fprintf(stderr, "inspect: usage: windows | state [HWND] | post|send MSG WPARAM LPARAM "
-                        "[HWND] | untray [HWND] | taskbar-created [HWND]\n");
+        fprintf(stderr, "inspect: usage: windows | boxes | state [HWND] | post|send MSG WPARAM "
+                        "LPARAM [HWND] | untray [HWND] | taskbar-created [HWND]\n");
         return ExitBadUsage;
     }
     const auto number = [&](int i) { return static_cast<uintptr_t>(strtoll(argv[i], nullptr, 0)); };
@@ -280,6 +309,8 @@ int main(int argc, char** argv) {
     LRESULT result = 0;
     if (command == "windows")
         return ListWatchers();
+    if (command == "boxes")
+        return ListMessageBoxes();
     if (command == "state")
         return PrintState(hwnd);
     if (command == "post")
