@@ -18,7 +18,6 @@
 #include "app/Poll.h"
 #include "app/Scanner.h"
 #include "app/Shell.h"
-#include "app/Texts.h"
 #include "app/Watcher.h"
 #include "bench/watcher/SystemHandles.h"
 #include "toolkit/system/File.h"
@@ -315,7 +314,7 @@ int main(int argc, char** argv) {
             done, wallTotal / done, wallMax, cpuTotal / done);
     const int32_t pos = ScratchEnd();
     TempDirectory(pos);
-    StrAppend(PageFileName);
+    StrAppend("Temp.htm");
     StrVar path = nullptr;
     StrVarFromScratch(&path, pos);
     const double downloadCpu = MeasureDownload(path, scanRepeats);
