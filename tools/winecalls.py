@@ -51,7 +51,11 @@ def inspect(inspector, *argv):
     stderr. Whatever the inspector did print counts, a window that did not answer included: it
     reports that in its JSON."""
     runs = []
-    for _ in range(INSPECT_TRIES):
+    for attempt in range(INSPECT_TRIES):
+        if attempt:
+            print("inspector %s printed nothing (%s); once more" % (" ".join(map(str, argv)),
+                                                                    runs[-1]),
+                  file=sys.stderr, flush=True)
         ran = wine(inspector, *argv)
         if ran.out.strip():
             try:
@@ -59,8 +63,6 @@ def inspect(inspector, *argv):
             except ValueError:
                 raise AssertionError("the inspector printed no JSON: %s" % ran) from None
         runs.append(ran)
-        print("inspector %s printed nothing (%s); again" % (" ".join(map(str, argv)), ran),
-              file=sys.stderr, flush=True)
     raise AssertionError("the inspector printed nothing in %d runs: %s"
                          % (len(runs), "; ".join(map(str, runs))))
 

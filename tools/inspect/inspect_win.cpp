@@ -193,7 +193,8 @@ int PrintState(HWND hwnd) {
     const DWORD sentAt = GetTickCount();
     LRESULT ignored = 0;
     bool complete = Send(hwnd, WM_NULL, 0, 0, &ignored);
-    const long long answerMs = complete ? GetTickCount() - sentAt : -1;  // -1: no answer
+    // -1: no answer. (The tick difference is unsigned: widened first, or -1 would wrap too.)
+    const long long answerMs = complete ? static_cast<long long>(GetTickCount() - sentAt) : -1;
     DWORD pid = 0;
     const DWORD thread = GetWindowThreadProcessId(hwnd, &pid);
     wchar_t title[128] = {};
