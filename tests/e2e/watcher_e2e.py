@@ -330,6 +330,7 @@ class Story(unittest.TestCase):
         self.alerts(self.poll(total=str(self.total + 1)), self.total + 1)
         wait_for(chimes_heard, lambda n: n == self.chimes, 3 * POLL_S + 10, "the chime")
         self.assertTrue(inspect(INSPECT, "post", WM_SYSCOMMAND, SC_KEYMENU, ord(" "), *MINE)["posted"])
+        self.addCleanup(inspect, INSPECT, "post", WM_CANCELMODE, 0, 0, *MINE)  # should a step fail
         wait_for(window, lambda s: s["modal"] == "menu", 15, "the system menu open")
         self.shows(self.poll(users=DEFAULT_USERS[:1]), rows=[" admin", ""])
         self.shows(self.acknowledge("rdown"), icon="red")
