@@ -90,7 +90,7 @@ def tray_icon():
     x, y, width, height = (int(where[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
     top = y + height // 2  # below the caption, whose own icon is red
     rgb = subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (
-        width, y + height - top, x, top), "+repage", "rgb:-"], capture_output=True,
+        width, y + height - top, x, top), "+repage", "-depth", "8", "rgb:-"], capture_output=True,
         timeout=30).stdout
     coloured = [(i // 3 % width, i // 3 // width, rgb[i], rgb[i + 2]) for i in range(0, len(rgb) - 2, 3)
                 if max(rgb[i:i + 3]) - min(rgb[i:i + 3]) > 80]
