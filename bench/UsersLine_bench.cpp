@@ -7,10 +7,6 @@
 #include "toolkit/text/Scratch.h"
 #include "toolkit/system/Heap.h"
 
-static const char UsersMarker[] =
-    "\xC7\xE0\xF0\xE5\xE3\xE8\xF1\xF2\xF0\xE8\xF0\xEE\xE2\xE0\xED\xED\xFB\xE5 "
-    "\xEF\xEE\xEB\xFC\xE7\xEE\xE2\xE0\xF2\xE5\xEB\xE8:";
-
 static std::string UsersLine(int names) {
     std::string line =
         "\t<td class=\"row1\" align=\"left\"><span class=\"gensmall\">Online: <b>9</b>"

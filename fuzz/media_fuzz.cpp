@@ -33,15 +33,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(bmp.pixelOffset < size && bmp.infoOffset < size);
         FUZZ_CHECK(bmp.targetBits >= 24 && bmp.targetBits >= bmp.bitCount);
         // Uncompressed rows, each padded to four bytes, are read whole: all of them must be there.
-        const size_t stride = (size_t(bmp.width) * bmp.bitCount + 31) / 32 * 4;
+        const size_t stride = BmpRowStride(uint32_t(bmp.width), bmp.bitCount);
         const size_t rows = size_t(bmp.height < 0 ? -int64_t{bmp.height} : bmp.height);
-        FUZZ_CHECK(bytes[30] != 0 || Inside(bmp.pixelOffset, stride * rows, size));
+        FUZZ_CHECK(bytes[BmpFileHeaderBytes + 16] != 0 ||  // biCompression
+                   Inside(bmp.pixelOffset, stride * rows, size));
         // So are the header and the colour table, which the system reads with the rows.
         uint32_t header, used;
-        std::memcpy(&header, bytes + 14, 4);
-        std::memcpy(&used, bytes + 46, 4);
+        std::memcpy(&header, bytes + BmpFileHeaderBytes, 4);
+        std::memcpy(&used, bytes + BmpFileHeaderBytes + 32, 4);
         const uint64_t colours = used ? used : bmp.bitCount <= 8 ? 1u << bmp.bitCount : 0;
-        FUZZ_CHECK(Inside(14, header + colours * 4, size));
+        FUZZ_CHECK(Inside(BmpFileHeaderBytes, header + colours * 4, size));
     }
 
     WaveLayout wave{};

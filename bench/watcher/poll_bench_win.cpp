@@ -4,7 +4,7 @@
 //
 //   poll_bench_win SITE_ROOT [CYCLES] [SCAN_REPEATS]
 //
-// SITE_ROOT is the server's root ("http://127.0.0.1:8613/"). Every tenth cycle is acknowledged
+// SITE_ROOT is the server's root (BENCH_SITE_ROOT, from the build). Every tenth cycle is acknowledged
 // on the main thread, as a user would, so the alert and acknowledgement paths both run when the
 // server's total moves.
 #include <windows.h>
@@ -28,7 +28,7 @@
 #include "toolkit/window/Gadget.h"
 
 // The watcher reads its forum from here; the benchmark aims it at the server it was given.
-const char* forumSiteRoot = "http://127.0.0.1:8613/";
+const char* forumSiteRoot = BENCH_SITE_ROOT;
 WatcherTiming watcherTiming = ProductTiming;
 
 namespace {

@@ -18,14 +18,23 @@
 #include <vector>
 
 #include "SystemHandles.h"
+#include "app/Texts.h"
+#include "app/Watcher.h"
+#include "toolkit/window/Win.h"
 
 namespace {
 
-// The watcher's title and class; UTF-16 here, so the lookup does not depend on the code page.
-const wchar_t WatcherTitle[] =
-    L"\u0441\u043b\u0435\u0434\u0438\u043c \u0437\u0430 "
-    L"\u0444\u043e\u0440\u0443\u043c\u043e\u043c";
-const wchar_t WatcherClass[] = L"WindowClass_0";
+// The watcher's title and class in UTF-16, so the lookup does not depend on this process's code
+// page: the product's Windows-1251 title, the toolkit's class name for window 0.
+HWND FindWatcher() {
+    wchar_t title[64] = {};
+    MultiByteToWideChar(1251, 0, TitleText, -1, title, 64);
+    char name[32] = {};
+    snprintf(name, sizeof name, WinClassNameFormat, static_cast<int>(WatcherWindow));
+    wchar_t className[32] = {};
+    MultiByteToWideChar(CP_ACP, 0, name, -1, className, 32);
+    return FindWindowW(className, title);
+}
 constexpr int ExitNotFound = 2;
 
 using QueryProcessFn = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
@@ -100,7 +109,7 @@ long CountWindows(DWORD pid) {
 }  // namespace
 
 int main() {
-    HWND window = FindWindowW(WatcherClass, WatcherTitle);
+    HWND window = FindWatcher();
     DWORD pid = 0;
     if (window)
         GetWindowThreadProcessId(window, &pid);

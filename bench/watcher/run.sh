@@ -9,7 +9,7 @@
 # Usage: bench/watcher/run.sh [CYCLES] [IDLE_SECONDS]   (defaults 1000 and 60)
 # Runs the 32-bit build where 32-bit Wine works, else the 64-bit one (build/bench-x86 or
 # build/bench-x64, Release), under a Wine prefix of its own. The idle run drives a copy of the
-# watcher aimed at port 8613.
+# watcher aimed at a port of its own (BENCH_PORT in facts.json).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$(pwd)
@@ -20,23 +20,22 @@ jobs=2
 
 # Build trees of its own, since the benchmarks are built only on request.
 configure() {  # configure ARCH: build/bench-ARCH, Release, benchmarks on
-    local toolchain=cmake/mingw-i686.cmake
-    [ "$1" = x64 ] && toolchain=cmake/mingw-x86_64.cmake
-    cmake -S . -B "build/bench-$1" -DCMAKE_TOOLCHAIN_FILE=$toolchain -DCMAKE_BUILD_TYPE=Release \
+    cmake -S . -B "build/bench-$1" -DCMAKE_TOOLCHAIN_FILE="$(tools/build-arch toolchain "$1")" \
+        -DCMAKE_BUILD_TYPE=Release \
         -DFORUMWATCH_BENCH=ON --no-warn-unused-cli >/dev/null
 }
-arch=x86
-tools/can-run-win32 || arch=x64
+arch=$(tools/build-arch)
 preset=windows-$arch
 build=$root/build/bench-$arch
 configure $arch
-cmake --build "$build" -j"$jobs" --target forumwatch forumwatch_bench bench_poll inspect >/dev/null
+cmake --build "$build" -j"$jobs" --target forumwatch forumwatch_bench bench_poll inspect facts >/dev/null
+port=$(python3 tools/facts.py BENCH_PORT "$build/facts.json")
 if [ "$arch" != x86 ]; then
     configure x86
     cmake --build "$root/build/bench-x86" -j"$jobs" --target forumwatch >/dev/null
 fi
 # Another version's programs, to compare in the same session: BENCH_PROGRAMS names a folder
-# holding its bench_poll.exe and forumwatch_bench.exe (built for port 8613).
+# holding its bench_poll.exe and forumwatch_bench.exe (built for the same port).
 programs=${BENCH_PROGRAMS:-$build/bench/watcher}
 
 echo "== size"
@@ -103,12 +102,12 @@ wineserver_pid() {
 }
 
 index_requests() {
-    python3 -c 'import json, urllib.request
-print(json.load(urllib.request.urlopen("http://127.0.0.1:8613/control", timeout=10))["index_requests"])'
+    python3 -c 'import json, sys, urllib.request
+print(json.load(urllib.request.urlopen("http://127.0.0.1:%s/control" % sys.argv[1], timeout=10))["index_requests"])' "$port"
 }
 
 echo "== idle polling for $idle_seconds s"
-start_server 8613
+start_server "$port"
 tools/wine-run "$programs/forumwatch_bench.exe" </dev/null >/dev/null 2>&1 &
 watcher_pid=$!
 deadline=$(( $(date +%s) + 60 ))

@@ -12,6 +12,7 @@
 #include <thread>
 #include <tuple>
 
+#include "app/Scanner.h"
 #include "app/Shell.h"
 #include "app/Texts.h"
 #include "app/Watcher.h"
@@ -28,16 +29,8 @@ namespace {
 
 constexpr DWORD WaitLimit = 20000;  // ms; reached only when something is broken
 
-// "Наши пользователи оставили сообщений:" and "Зарегистрированные пользователи:".
-const std::string TotalMarker =
-    "\xCD\xE0\xF8\xE8 \xEF\xEE\xEB\xFC\xE7\xEE\xE2\xE0\xF2\xE5\xEB\xE8 "
-    "\xEE\xF1\xF2\xE0\xE2\xE8\xEB\xE8 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9:";
-const std::string UsersMarker =
-    "\xC7\xE0\xF0\xE5\xE3\xE8\xF1\xF2\xF0\xE8\xF0\xEE\xE2\xE0\xED\xED\xFB\xE5 "
-    "\xEF\xEE\xEB\xFC\xE7\xEE\xE2\xE0\xF2\xE5\xEB\xE8:";
-
 std::string Page(const std::string& total, int users) {
-    std::string line = TotalMarker + " <b>" + total + "</b>\r\n" + UsersMarker;
+    std::string line = std::string(TotalMarker) + " <b>" + total + "</b>\r\n" + UsersMarker;
     for (int i = 0; i < users; ++i)
         line += " <a href=\"u" + std::to_string(i) + "\">user" + std::to_string(i) + "</a>,";
     return line + "</span></td>\r\n";
@@ -136,8 +129,8 @@ TEST_F(PollForumTest, QuietCyclesAskTheWindowForTheStampOnly) {
         {"the same page", Page("100", 2), {1, 0, 0, 0}},
         {"one user more", Page("100", 3), {1, 0, 1, 4}},
         {"a new total", Page("101", 3), {1, 1, 0, 0}},
-        {"no users line", TotalMarker + " <b>101</b>\r\n", {1, 0, 1, 0}},
-        {"still none", TotalMarker + " <b>101</b>\r\n", {1, 0, 0, 0}},
+        {"no users line", std::string(TotalMarker) + " <b>101</b>\r\n", {1, 0, 1, 0}},
+        {"still none", std::string(TotalMarker) + " <b>101</b>\r\n", {1, 0, 0, 0}},
     };
     for (const auto& c : cases) {
         const Asked got = Cycle(c.page);

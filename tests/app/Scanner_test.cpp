@@ -14,13 +14,8 @@
 namespace {
 const bool heapReady = PrivateHeapCreate();
 
-// The markers as the page carries them, in Windows-1251.
-const std::string Total =
-    "\xCD\xE0\xF8\xE8 \xEF\xEE\xEB\xFC\xE7\xEE\xE2\xE0\xF2\xE5\xEB\xE8 "
-    "\xEE\xF1\xF2\xE0\xE2\xE8\xEB\xE8 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9:";
-const std::string Users =
-    "\xC7\xE0\xF0\xE5\xE3\xE8\xF1\xF2\xF0\xE8\xF0\xEE\xE2\xE0\xED\xED\xFB"
-    "\xE5 \xEF\xEE\xEB\xFC\xE7\xEE\xE2\xE0\xF2\xE5\xEB\xE8:";
+const std::string Total = TotalMarker;
+const std::string Users = UsersMarker;
 const std::string End = "</span></td>";
 using Rows = std::vector<std::string>;
 

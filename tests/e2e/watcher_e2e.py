@@ -5,7 +5,6 @@
 # Runs in a Wine session of its own (tools/test-session), as ctest starts it (CMakeLists.txt).
 import array
 import glob
-import json
 import os
 import pathlib
 import subprocess
@@ -16,40 +15,26 @@ import unittest
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
-from forum_server import DEFAULT_USERS, INDEX_PATH, Forum  # noqa: E402
+import facts  # noqa: E402
+from forum.client import Forum  # noqa: E402
+from forum.pages import DEFAULT_USERS, INDEX_PATH  # noqa: E402
+from winecalls import WINE_RUN, inspect, wait_for, wine  # noqa: E402
 
-WINE_RUN = os.path.join(ROOT, "tools", "wine-run")
 # For the other copies: a sound device would start the session's recording afresh.
 SILENT = dict(os.environ, ALSA_CONFIG_PATH=os.path.join(ROOT, "tests/media/asound-none.conf"))
 # The window's texts as the user reads them; the runs of spaces line the numbers up.
-TITLE, STAMP = "следим за форумом", "Обновлено в : "
-TOTAL, TOTAL_START = "Всего сообщений:     ", "Всего сообщений:"
-NEW, NEW_START, NEW_ACKED = "Новых:    ", "Новых:   нет", "Новых:    нет"
+FACTS = facts.load()
+TITLE, STAMP = FACTS["TitleText"], FACTS["StampPrefix"]
+TOTAL, TOTAL_START = FACTS["TotalPrefix"], FACTS["Label3Initial"]
+NEW, NEW_START, NEW_ACKED = FACTS["NewPrefix"], FACTS["Label4Initial"], FACTS["Label4Acknowledged"]
 ROWS = [" admin", " Сергей", " mike_k", ""]  # the scanner leaves an empty last row
 VISIBLE, CAPTION, SYSMENU, THICKFRAME = 0x10000000, 0xC00000, 0x80000, 0x40000
 MINIMIZEBOX, MAXIMIZEBOX, TABSTOP, TOPMOST, TOOLWINDOW = 0x20000, 0x10000, 0x10000, 0x8, 0x80
-# The tray's message names the icon, 7, and the mouse's message.
-TRAY_CALLBACK, WM_CLOSE, LB_SETCURSEL, LB_SETTOPINDEX = 12501, 0x10, 0x186, 0x197
+# The tray's message names the icon and the mouse's message.
+TRAY_CALLBACK, TRAY_ICON = FACTS["TrayCallbackMsg"], FACTS["WatcherTray"]
+WM_CLOSE, LB_SETCURSEL, LB_SETTOPINDEX = 0x10, 0x186, 0x197
+WM_SYSCOMMAND, SC_KEYMENU, WM_CANCELMODE = 0x112, 0xF100, 0x1F
 MOUSE = dict(move=0x200, down=0x201, up=0x202, dblclk=0x203, rdown=0x204, rup=0x205, rdblclk=0x206)
-
-
-def wait_for(read, done, timeout, what):
-    deadline = time.time() + timeout
-    while not done(value := read()):
-        if time.time() > deadline:
-            raise AssertionError("%.0f s without %s; last: %.500r" % (timeout, what, value))
-        time.sleep(0.2)
-    return value
-
-
-# Runs a Windows program to its end; its output goes through a file, since a Wine helper
-# process it starts could hold a pipe open long after it ends.
-def wine(*argv):
-    with tempfile.TemporaryFile() as out:
-        subprocess.run([WINE_RUN, *map(str, argv)], stdin=subprocess.DEVNULL, stdout=out,
-                       stderr=subprocess.DEVNULL, timeout=60)
-        out.seek(0)
-        return out.read().decode("utf-8", "replace")
 
 
 MINE = []  # the story's window, once found: later another copy's window is there too
@@ -58,7 +43,7 @@ MINE = []  # the story's window, once found: later another copy's window is ther
 # The inspector's state of a watcher's window (the story's without `hwnd`), read again while a
 # poll refills the list.
 def window(*hwnd):
-    state = wait_for(lambda: json.loads(wine(INSPECT, "state", *(hwnd or MINE))),
+    state = wait_for(lambda: inspect(INSPECT, "state", *(hwnd or MINE)),
                      lambda s: s.get("complete") or not s["found"], 30, "a whole reading")
     controls = {c["id"]: c for c in state.get("controls", [])}
     state["labels"] = {i: controls[i]["text"] for i in (1, 3, 4) if i in controls}
@@ -92,6 +77,39 @@ def icon_colour(state):
     return "red" if red > 2 * blue else "blue" if blue > 2 * red else "mixed"
 
 
+# Wine's tray is a window of its own here (no tray on the X side to dock into): its icons sit below
+# its caption. The colour of what it shows there and the middle of it, or None without a tray.
+def tray_icon():
+    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "Wine System Tray"],
+                           capture_output=True, text=True, timeout=30).stdout.split()
+    if not found:
+        return None
+    where = dict(line.split("=") for line in subprocess.run(
+        ["xdotool", "getwindowgeometry", "--shell", found[0]], capture_output=True, text=True,
+        timeout=30).stdout.split())
+    x, y, width, height = (int(where[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+    top = y + height // 2  # below the caption, whose own icon is red
+    rgb = subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (
+        width, y + height - top, x, top), "+repage", "-depth", "8", "rgb:-"], capture_output=True,
+        timeout=30).stdout
+    coloured = [(i // 3 % width, i // 3 // width, rgb[i], rgb[i + 2]) for i in range(0, len(rgb) - 2, 3)
+                if max(rgb[i:i + 3]) - min(rgb[i:i + 3]) > 80]
+    if not coloured:
+        return None
+    red, blue = sum(c[2] for c in coloured), sum(c[3] for c in coloured)
+    middle = (x + sum(c[0] for c in coloured) // len(coloured),
+              top + sum(c[1] for c in coloured) // len(coloured))
+    return "red" if red > 2 * blue else "blue" if blue > 2 * red else "mixed", middle
+
+
+# A press of mouse button 1 (left) or 3 (right) on the tray icon, as the user makes it: Wine's
+# tray hands it to the icon's owner.
+def press_tray_icon(button):
+    x, y = tray_icon()[1]
+    subprocess.run(["xdotool", "mousemove", str(x), str(y), "mousedown", str(button), "mouseup",
+                    str(button)], check=True, timeout=30)
+
+
 # Chimes in the session's sound (16 kHz mono WAV, tools/wine-env): onsets of 50 ms stretches
 # louder than a tenth of full scale. The chime is loud for its first second of 2.4 and chimes
 # come a poll apart; the users line's tones go through Beep, which Wine does not play.
@@ -113,7 +131,7 @@ class Story(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        for page in glob.glob(os.environ["WINEPREFIX"] + "/drive_c/users/*/**/Temp.htm",
+        for page in glob.glob(os.environ["WINEPREFIX"] + "/drive_c/users/*/**/" + FACTS["PageFileName"],
                               recursive=True):
             os.remove(page)  # no earlier page
         # The recorder stands in for the browser. Windows looks in HKCU's classes first; Wine's
@@ -154,7 +172,7 @@ class Story(unittest.TestCase):
 
     def answers(self):  # the window answers a sent message within a second, list refill or not
         self.assertIsNone(self.watcher.poll(), "the watcher exited")
-        self.assertIn(json.loads(wine(INSPECT, "state", *MINE))["answer_ms"], range(1000))
+        self.assertIn(inspect(INSPECT, "state", *MINE)["answer_ms"], range(1000))
         return True
 
     def polls(self, first):  # index requests from the log's `first` on, without redirect hops
@@ -197,7 +215,8 @@ class Story(unittest.TestCase):
 
     def tray(self, *actions):
         for action in actions:
-            self.assertIn("posted", wine(INSPECT, "post", TRAY_CALLBACK, 7, MOUSE[action], *MINE))
+            self.assertTrue(inspect(INSPECT, "post", TRAY_CALLBACK, TRAY_ICON, MOUSE[action],
+                                    *MINE)["posted"])
 
     # The chimes due are heard first: a tray event would play a pending chime over the last one
     # (each plays at the main thread's next event after its alert).
@@ -212,7 +231,7 @@ class Story(unittest.TestCase):
     def place(self, state, top=None, selected=None):
         box = next(c for c in state["controls"] if c["id"] == 2)
         for message, row in ((LB_SETTOPINDEX, top), (LB_SETCURSEL, selected)) if top else ():
-            self.assertIn("result", wine(INSPECT, "send", message, row, 0, box["hwnd"]))
+            self.assertIsNotNone(inspect(INSPECT, "send", message, row, 0, box["hwnd"])["result"])
         return box["top"], box["selected"], len(box["rows"])
 
     def opened(self):  # command lines the stand-in browser was started with
@@ -220,7 +239,7 @@ class Story(unittest.TestCase):
         return [line.split("\t")[0] for line in lines]
 
     def test_01_window_before_any_page(self):
-        state = wait_for(window, lambda s: s["found"] and s["tray"], 60, "the window and icon 7")
+        state = wait_for(window, lambda s: s["found"] and s["tray"], 60, "the window and its tray icon")
         MINE.append(state["hwnd"])
         self.assertEqual([state["title"], state["client"]], [TITLE, [200, 300]])
         (left, top, right, bottom), (width, height) = state["rect"], state["screen"]
@@ -282,28 +301,59 @@ class Story(unittest.TestCase):
         self.alerts(self.poll(users_first=False), 20005)
         self.acknowledge("rdown")
 
-    def test_07_error_and_garbage_pages_are_scanned_like_any_page(self):
-        # A 404 page holds no total and no users line: the list empties, the labels stay.
-        self.shows(self.poll(status=404, body="notfound"), 20005, NEW_ACKED, [])
-        self.shows(self.alerts(self.poll(status=500, body="page", total="20006"), 20006), rows=ROWS)
-        for body in ("garbage", "empty"):
-            self.shows(self.poll(status=200, body=body), 20006, 1)
+    def test_07_error_answers_are_failed_downloads(self):
+        # 404, 500 and 503 answers fail whatever their bodies hold, the whole forum page with a
+        # new total included: nothing changes, not even the stamp.
+        self.fails("not_found", "server_error", "unavailable")
+        for body in ("garbage", "empty"):  # while a 200's body is scanned whatever it holds
+            self.shows(self.poll(body=body), self.total, self.count)
         self.shows(self.poll(body="page"), rows=ROWS)
 
-    def test_08_refused_connections_change_nothing_not_even_the_stamp(self):
+    def test_08_a_new_taskbar_gets_the_icon_back_in_its_colour(self):
+        # The taskbar ends, taking the icon along, and a new one announces itself: the icon is
+        # back in the colour of the moment, and a right press on it still acknowledges.
+        for colour in ("blue", "red"):
+            self.assertTrue(inspect(INSPECT, "untray", *MINE)["removed"])
+            self.assertFalse(window()["tray"])
+            self.assertTrue(inspect(INSPECT, "taskbar-created")["announced"])
+            wait_for(lambda: window()["tray"] and tray_icon(), lambda t: t and t[0] == colour, 15,
+                     "the icon back in " + colour)
+            if colour == "blue":
+                wait_for(chimes_heard, lambda n: n == self.chimes, 3 * POLL_S + 10, "the chimes")
+                press_tray_icon(3)
+                type(self).count = 0
+                wait_for(window, lambda s: s["labels"][4] == NEW_ACKED, 15, "an acknowledgement")
+
+    def test_09_a_modal_loop_holds_back_neither_polls_nor_presses(self):
+        # The system menu open, as Alt+Space leaves it: the polls go on and a tray press among
+        # their timer ticks acknowledges.
+        self.alerts(self.poll(total=str(self.total + 1)), self.total + 1)
+        wait_for(chimes_heard, lambda n: n == self.chimes, 3 * POLL_S + 10, "the chime")
+        self.assertTrue(inspect(INSPECT, "post", WM_SYSCOMMAND, SC_KEYMENU, ord(" "), *MINE)["posted"])
+        self.addCleanup(inspect, INSPECT, "post", WM_CANCELMODE, 0, 0, *MINE)  # should a step fail
+        wait_for(window, lambda s: s["modal"] == "menu", 15, "the system menu open")
+        self.shows(self.poll(users=DEFAULT_USERS[:1]), rows=[" admin", ""])
+        self.shows(self.acknowledge("rdown"), icon="red")
+        self.assertEqual(window()["modal"], "menu", "the menu was open throughout")
+        self.assertTrue(inspect(INSPECT, "post", WM_CANCELMODE, 0, 0, *MINE)["posted"])
+        wait_for(window, lambda s: s["modal"] == "", 15, "the system menu closed")
+        self.shows(self.alerts(self.poll(users=DEFAULT_USERS, total=str(self.total + 1)),
+                               self.total + 1), rows=ROWS)
+
+    def test_10_refused_connections_change_nothing_not_even_the_stamp(self):
         began = self.refused_for(1.5 * POLL_S)
         after = self.shows(window(), self.total, self.count, ROWS, "blue")
         self.assertFalse(stamp_after(after, began + 1), after["labels"][1])
         type(self).forum = Forum(PORT, {"total": "20010"})
         self.alerts(self.poll(), 20010)
 
-    def test_09_an_answer_slower_than_the_poll_period(self):
+    def test_11_an_answer_slower_than_the_poll_period(self):
         # Shown, the window answering meanwhile, and never two downloads at once.
         self.alerts(self.poll(nth=1, delay=1.5 * POLL_S, total="20011", clear_log=True), 20011)
         log = self.forum.control(delay=0)
         self.assertEqual(log["max_in_flight"], 1, log["requests"])
 
-    def test_10_answers_too_big_or_broken_are_given_up(self):
+    def test_12_answers_too_big_or_broken_are_given_up(self):
         # An endless body would hold a poll to the deadline; taken whole, a 200 MB page or a
         # 50 MB line would show its total; half a page under a length for all of it would empty
         # the list. Wine follows a redirect loop to the deadline; a silent server is left there.
@@ -312,13 +362,13 @@ class Story(unittest.TestCase):
         self.assertLess(max(took[0], took[2]), DEADLINE_S, "given up at the size cap")
         self.assertLess(took[5], DEADLINE_S + POLL_S + 5, "the silent one given up")
 
-    def test_11_pages_within_bounds_are_read_whatever_they_hold(self):
+    def test_13_pages_within_bounds_are_read_whatever_they_hold(self):
         # A 3 MB line before the statistics, NUL bytes and an unassigned code: all read past.
         for mode, settings in (("long_line", {"line_bytes": 3 << 20}), ("bad_bytes", {})):
             self.alerts(self.poll(misbehave_next=[mode], total=str(self.total + 1), **settings),
                         self.total + 1)
 
-    def test_12_thousands_of_users_are_listed_whole_and_keep_their_place(self):
+    def test_14_thousands_of_users_are_listed_whole_and_keep_their_place(self):
         # Every later download fails, leaving the list standing while it is read back.
         names = ["user_%d" % i for i in range(5000)]
         self.forum.control(users=names, total=str(self.total + 1), misbehave_next=["none"],
@@ -333,12 +383,12 @@ class Story(unittest.TestCase):
         self.assertEqual(self.place(self.poll(nth=1, misbehave="none")), (4000, 4010, 5001))
         self.assertEqual(self.place(self.shows(self.poll(users=DEFAULT_USERS), rows=ROWS)), (0, -1, 4))
 
-    def test_13_two_copies_take_turns_with_the_page_file(self):
+    def test_15_two_copies_take_turns_with_the_page_file(self):
         # Another copy, built for another forum, downloads into the same file.
         mine, theirs = shown(window()), [TOTAL + "777", NEW_START, [" admin", ""]]
         type(self).other_forum = Forum(PORT + 1, {"total": "777", "users": DEFAULT_USERS[:1]})
         type(self).other = subprocess.Popen([WINE_RUN, OTHER], stdin=subprocess.DEVNULL, env=SILENT)
-        found = wait_for(lambda: json.loads(wine(INSPECT, "windows")), lambda w: len(w) == 2, 60,
+        found = wait_for(lambda: inspect(INSPECT, "windows"), lambda w: len(w) == 2, 60,
                          "the other copy's window")
         type(self).other_hwnd = next(w["hwnd"] for w in found if w["hwnd"] not in MINE)
         wait_for(lambda: window(self.other_hwnd), lambda s: shown(s) == theirs, 30, "its forum")
@@ -356,23 +406,23 @@ class Story(unittest.TestCase):
             self.assertEqual(shown(self.poll()), mine)
             self.assertEqual(shown(window(self.other_hwnd)), theirs)
 
-    def test_14_a_second_start_brings_the_window_forward_and_ends(self):
+    def test_16_a_second_start_brings_the_window_forward_and_ends(self):
         wait_for(lambda: window()["foreground"], lambda f: f == self.other_hwnd, 15,
                  "the other copy's window in front")
         again = subprocess.run([WINE_RUN, WATCHER], stdin=subprocess.DEVNULL, env=SILENT,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
         self.assertEqual(again.returncode, 0)
         self.assertEqual(window()["foreground"], MINE[0])
-        self.assertEqual(len(json.loads(wine(INSPECT, "windows"))), 2)
+        self.assertEqual(len(inspect(INSPECT, "windows")), 2)
         wine(INSPECT, "post", WM_CLOSE, 0, 0, self.other_hwnd)
         self.assertEqual(self.other.wait(timeout=15), 0)
 
-    def test_15_closing_during_a_download_ends_at_once(self):
+    def test_17_closing_during_a_download_ends_at_once(self):
         self.acknowledge("rdown")
         self.forum.control(delay=60)
         wait_for(self.forum.control, lambda c: c["in_flight"], 2 * POLL_S + 10, "a download")
         hwnd = window()["hwnd"]
-        self.assertIn("posted", wine(INSPECT, "post", WM_CLOSE, 0, 0, *MINE))
+        self.assertTrue(inspect(INSPECT, "post", WM_CLOSE, 0, 0, *MINE)["posted"])
         self.assertEqual(self.watcher.wait(timeout=5), 0, "exit code")
         self.assertFalse(window(hwnd)["tray"], "the tray icon is gone")
         self.assertEqual(chimes_heard(), self.chimes, "one chime per change")

@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "toolkit/media/BmpParse.h"
+
 using Bytes = std::vector<uint8_t>;
 
 // Little-endian values of 1 to 4 bytes: written at a place, added at the end, read back.
@@ -29,11 +31,11 @@ inline Bytes MakeIco(const std::vector<std::pair<int32_t, uint32_t>>& images) {
         const size_t at = data.size();
         // BITMAPINFOHEADER of the colour and mask rows together, then the colour rows
         for (uint32_t v :
-             {40u, uint32_t(side), uint32_t(2 * side), 1 | bits << 16, 0u, 0u, 0u, 0u, 0u, 0u})
+             {BmpInfoHeaderBytes, uint32_t(side), uint32_t(2 * side), 1 | bits << 16, 0u, 0u, 0u, 0u, 0u, 0u})
             Add(data, v);
         for (int32_t i = 0; i < side * side; ++i)
             Add(data, 0xFF00FF00u, bits / 8);
-        data.resize(data.size() + (side + 31) / 32 * 4 * side, 0);  // the mask rows
+        data.resize(data.size() + BmpRowStride(uint32_t(side), 1) * side, 0);  // the mask rows
         Add(b, uint32_t(side) * 0x101);                             // width, height, no palette
         Add(b, 1 | bits << 16);                                     // planes, bits
         for (size_t v : {data.size() - at, 6 + 16 * images.size() + at})

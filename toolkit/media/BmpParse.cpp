@@ -2,8 +2,8 @@
 
 #include "toolkit/media/Bytes.h"
 
-constexpr uint64_t FileHeaderBytes = 14;
-constexpr uint32_t InfoHeaderBytes = 40;  // BITMAPINFOHEADER; the older core header is not read
+constexpr uint64_t FileHeaderBytes = BmpFileHeaderBytes;
+constexpr uint32_t InfoHeaderBytes = BmpInfoHeaderBytes;  // the older core header is not read
 constexpr uint32_t MaskBytes = 12;        // the three BI_BITFIELDS masks after a 40-byte header
 constexpr int32_t MaxSide = 16384;        // far beyond any picture we show; keeps sums small
 
@@ -34,8 +34,7 @@ static bool PixelBytes(const ByteView& file, const BmpLayout& l, uint32_t compre
     switch (compression) {
     case BiRgb:
     case BiBitfields: {
-        const uint64_t stride =
-            (uint64_t{static_cast<uint32_t>(l.width)} * l.bitCount + 31) / 32 * 4;
+        const uint64_t stride = BmpRowStride(static_cast<uint32_t>(l.width), l.bitCount);
         const int64_t rows = l.height < 0 ? -int64_t{l.height} : l.height;
         *bytes = stride * static_cast<uint64_t>(rows);
         return compression == BiRgb || l.bitCount == 16 || l.bitCount == 32;

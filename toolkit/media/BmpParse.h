@@ -2,6 +2,14 @@
 #include <cstddef>
 #include <cstdint>
 
+constexpr uint64_t BmpFileHeaderBytes = 14;  // BITMAPFILEHEADER, before the BITMAPINFO
+constexpr uint32_t BmpInfoHeaderBytes = 40;  // BITMAPINFOHEADER, as BMP files and icons hold it
+
+// Bytes of one row of `bits`-deep pixels, padded to four bytes as every DIB row is.
+constexpr uint64_t BmpRowStride(uint32_t width, uint32_t bits) {
+    return (uint64_t{width} * bits + 31) / 32 * 4;
+}
+
 // What the decoder needs from a BMP file held in memory, after checking that everything the
 // pixel transfer will read (header, colour table, pixel rows) lies inside the data.
 struct BmpLayout {

@@ -1,11 +1,12 @@
 #include "toolkit/media/IcoParse.h"
 
+#include "toolkit/media/BmpParse.h"
 #include "toolkit/media/Bytes.h"
 
 constexpr uint64_t DirectoryBytes = 6;
 constexpr uint64_t EntryBytes = 16;
 constexpr uint32_t IconType = 1;
-constexpr uint32_t InfoHeaderBytes = 40;
+constexpr uint32_t InfoHeaderBytes = BmpInfoHeaderBytes;
 constexpr int32_t MaxSide = 256;  // the largest an icon directory can describe
 constexpr uint8_t PngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
@@ -53,8 +54,8 @@ static bool InspectBitmapImage(const ByteView& image, IcoImage* out) {
     uint32_t colours = image.U32(32);
     if (colours == 0 && bits <= 8)
         colours = 1u << bits;
-    const uint64_t colourStride = (uint64_t{static_cast<uint32_t>(width)} * bits + 31) / 32 * 4;
-    const uint64_t maskStride = (uint64_t{static_cast<uint32_t>(width)} + 31) / 32 * 4;
+    const uint64_t colourStride = BmpRowStride(static_cast<uint32_t>(width), bits);
+    const uint64_t maskStride = BmpRowStride(static_cast<uint32_t>(width), 1);
     const uint64_t need = headerSize + uint64_t{colours} * 4 + (colourStride + maskStride) * height;
     if (!image.Holds(0, need))
         return false;

@@ -22,6 +22,8 @@ constexpr UINT TrayEventMsg = 12502;
 constexpr UINT GadgetNotifyMsg = 13103;
 
 constexpr LRESULT NotHandled = static_cast<LRESULT>(0xD0D0D0D1u);
+// Each window's class is named after its number; tools outside find the watcher by it.
+constexpr char WinClassNameFormat[] = "WindowClass_%d";
 
 void WinInit();
 void WinEnd();

@@ -20,7 +20,7 @@ static_assert(std::is_trivially_copyable<WindowRecord>::value,
               "slots are zero-filled and move when the table grows");
 
 constexpr int32_t WindowGrowthStep = 16;
-constexpr char ClassNameFormat[] = "WindowClass_%d";
+constexpr const char* ClassNameFormat = WinClassNameFormat;
 constexpr size_t ClassNameSize = 32;
 constexpr WORD ProgramIconResource = 1;
 

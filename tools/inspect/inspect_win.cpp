@@ -1,16 +1,23 @@
 // Looks at running watchers from outside, as a user's tools would, and prints one JSON object per
 // call. Run under the watchers' Wine prefix and server. Every message sent to a watcher is bounded,
-// so a hung watcher shows as "complete": false, never as a hung caller.
+// so a hung watcher shows as "complete": false, never as a hung caller. Every call prints its
+// JSON, a failed one too, and flushes it before it ends; a call that cannot do its work also
+// says why on stderr. Output that is empty therefore means the program never ran to its end.
 //
 //   inspect windows                  every watcher window: hwnd and process id
 //   inspect state [HWND]             the whole window at once: how long a sent message took to
 //                                        come back, frame, controls in z-order (the order they
 //                                        were made, the tab order) with their texts and rows,
-//                                        tray icon 7, the foreground window; for a window that is
-//                                        gone, whether its tray icon remains
-//   inspect post MSG WPARAM LPARAM [HWND]   a tray click (12501, 7, WM_...), WM_CLOSE
+//                                        the watcher's tray icon, the foreground window, the
+//                                        modal loop its thread is in; for a window that is gone,
+//                                        whether its tray icon remains
+//   inspect post MSG WPARAM LPARAM [HWND]   a tray click (TrayCallbackMsg, the icon, WM_...),
+//                                        WM_CLOSE, WM_SYSCOMMAND
 //   inspect send MSG WPARAM LPARAM [HWND]   say LB_SETTOPINDEX or LB_SETCURSEL to the list
 //   inspect boxes                    every message box: hwnd, process id, title, its controls' texts
+//   inspect untray [HWND]            removes the watcher's tray icon, as a taskbar that ends does
+//   inspect taskbar-created [HWND]   says "TaskbarCreated" to every top-level window (to HWND
+//                                        alone when given), as a new taskbar does
 // Without HWND the command goes to the first watcher window found. Numbers may be hex (0x...).
 #include <windows.h>
 #include <shellapi.h>
@@ -21,19 +28,46 @@
 #include <cstring>
 #include <string>
 
+#include "app/Texts.h"
+#include "app/Watcher.h"
+#include "toolkit/window/Win.h"
+
 namespace {
 
-constexpr UINT TrayIconNumber = 7;
-constexpr int ListBoxId = 2;
 constexpr UINT SendTimeoutMs = 2000;
 constexpr int ExitFailed = 2;
 constexpr int ExitBadUsage = 3;
+constexpr int ExitNoOutput = 4;
+constexpr UINT WindowsCodePage = 1251;
 
-// The watcher's title and class; UTF-16 here, so the lookup does not depend on the code page.
-const wchar_t WatcherTitle[] =
-    L"\u0441\u043b\u0435\u0434\u0438\u043c \u0437\u0430 "
-    L"\u0444\u043e\u0440\u0443\u043c\u043e\u043c";
-const wchar_t WatcherClass[] = L"WindowClass_0";
+// The watcher's title and class in UTF-16, so the lookup does not depend on this process's code
+// page: the title is the product's Windows-1251 text, the class the toolkit's name for window 0.
+std::wstring WatcherTitle() {
+    wchar_t title[64] = {};
+    MultiByteToWideChar(WindowsCodePage, 0, TitleText, -1, title, 64);
+    return title;
+}
+
+std::wstring WatcherClass() {
+    char name[32] = {};
+    snprintf(name, sizeof name, WinClassNameFormat, static_cast<int>(WatcherWindow));
+    return std::wstring(name, name + strlen(name));
+}
+
+// Prints one line of JSON and makes sure it left the process: stdout is a file here, buffered
+// until exit, and a Wine process that dies on its way out would otherwise take the line along.
+int Emit(const std::string& json, int exitCode) {
+    if (fputs((json + "\n").c_str(), stdout) < 0 || fflush(stdout) != 0) {
+        fprintf(stderr, "inspect: the output could not be written\n");
+        return ExitNoOutput;
+    }
+    return exitCode;
+}
+
+int Fail(const std::string& json, const char* why) {
+    fprintf(stderr, "inspect: %s (error %lu)\n", why, GetLastError());
+    return Emit(json, ExitFailed);
+}
 
 // A JSON string; anything beyond printable ASCII as \u escapes of its UTF-16 units.
 std::string Quoted(const std::wstring& text) {
@@ -115,7 +149,7 @@ bool DescribeControl(HWND control, std::string* out) {
             ", \"exstyle\": " + Bits(control, GWL_EXSTYLE) + ", \"text\": ";
     const size_t at = out->size();
     const bool complete = Fetch(control, WM_GETTEXTLENGTH, WM_GETTEXT, 0, out) &&
-                          (id != ListBoxId || ListContents(control, out));
+                          (id != UserList || ListContents(control, out));
     if (!complete)
         out->replace(at, std::string::npos, "null");
     *out += "}";
@@ -132,23 +166,37 @@ int GuiFontHeight() {
     return metrics.tmHeight;
 }
 
-int PrintState(HWND hwnd) {
-    // NIM_MODIFY with nothing to change succeeds exactly when the tray knows the icon.
+NOTIFYICONDATAW TrayIcon(HWND hwnd) {
     NOTIFYICONDATAW icon = {};
     icon.cbSize = NOTIFYICONDATAW_V1_SIZE;
     icon.hWnd = hwnd;
-    icon.uID = TrayIconNumber;
+    icon.uID = WatcherTray;
+    return icon;
+}
+
+// The modal loop the window's thread is in, by the flags Windows keeps for it: "menu" while a
+// menu is tracked (GUI_INMENUMODE), "move" while the frame is moved or sized, "" otherwise.
+std::string ModalLoop(DWORD thread) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(thread, &info))
+        return "\"\"";
+    return info.flags & GUI_INMENUMODE ? "\"menu\"" : info.flags & GUI_INMOVESIZE ? "\"move\"" : "\"\"";
+}
+
+int PrintState(HWND hwnd) {
+    // NIM_MODIFY with nothing to change succeeds exactly when the tray knows the icon.
+    NOTIFYICONDATAW icon = TrayIcon(hwnd);
     const std::string tray = Shell_NotifyIconW(NIM_MODIFY, &icon) ? "true" : "false";
-    if (!IsWindow(hwnd)) {
-        printf("{\"found\": false, \"tray\": %s}\n", tray.c_str());
-        return ExitFailed;
-    }
+    if (!IsWindow(hwnd))
+        return Emit("{\"found\": false, \"tray\": " + tray + "}", ExitFailed);
     const DWORD sentAt = GetTickCount();
     LRESULT ignored = 0;
     bool complete = Send(hwnd, WM_NULL, 0, 0, &ignored);
-    const long long answerMs = complete ? GetTickCount() - sentAt : -1;  // -1: no answer
+    // -1: no answer. (The tick difference is unsigned: widened first, or -1 would wrap too.)
+    const long long answerMs = complete ? static_cast<long long>(GetTickCount() - sentAt) : -1;
     DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
+    const DWORD thread = GetWindowThreadProcessId(hwnd, &pid);
     wchar_t title[128] = {};
     GetWindowTextW(hwnd, title, 128);
     RECT outer, client;
@@ -164,26 +212,39 @@ int PrintState(HWND hwnd) {
                       ", \"client\": " + Pair(client.right, client.bottom) + ", \"screen\": " +
                       Pair(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)) +
                       ", \"foreground\": " + Handle(GetForegroundWindow()) + ", \"tray\": " + tray +
+                      ", \"modal\": " + ModalLoop(thread) +
                       ", \"gui_font_height\": " + Num(GuiFontHeight()) + ", \"controls\": [";
     for (HWND c = GetWindow(hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         out += c == GetWindow(hwnd, GW_CHILD) ? "" : ", ";
         complete = DescribeControl(c, &out) && complete;
     }
-    printf("%s], \"complete\": %s}\n", out.c_str(), complete ? "true" : "false");
-    return complete ? 0 : ExitFailed;
+    out += std::string("], \"complete\": ") + (complete ? "true" : "false") + "}";
+    return complete ? Emit(out, 0) : Fail(out, "the window did not answer in time");
 }
 
+struct WatcherList {
+    std::wstring className, title;
+    std::string json;
+};
+
 BOOL CALLBACK ListWatcher(HWND hwnd, LPARAM context) {
+    auto* list = reinterpret_cast<WatcherList*>(context);
     wchar_t className[64] = {}, title[64] = {};
     GetClassNameW(hwnd, className, 64);
     GetWindowTextW(hwnd, title, 64);
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
-    auto* out = reinterpret_cast<std::string*>(context);
-    if (wcscmp(className, WatcherClass) == 0 && wcscmp(title, WatcherTitle) == 0)
-        *out += (out->size() > 1 ? ", {\"hwnd\": " : "{\"hwnd\": ") + Handle(hwnd) +
-                ", \"pid\": " + Num(pid) + "}";
+    if (list->className == className && list->title == title)
+        list->json += (list->json.size() > 1 ? ", {\"hwnd\": " : "{\"hwnd\": ") + Handle(hwnd) +
+                      ", \"pid\": " + Num(pid) + "}";
     return TRUE;
+}
+
+int ListWatchers() {
+    WatcherList list = {WatcherClass(), WatcherTitle(), "["};
+    if (!EnumWindows(ListWatcher, reinterpret_cast<LPARAM>(&list)))
+        return Fail("[]", "the windows could not be listed");
+    return Emit(list.json + "]", 0);
 }
 
 // A message box is a dialog of the system's class "#32770"; its texts are its controls'.
@@ -207,29 +268,64 @@ BOOL CALLBACK ListMessageBox(HWND hwnd, LPARAM context) {
     return TRUE;
 }
 
+int ListMessageBoxes() {
+    std::string out = "[";
+    if (!EnumWindows(ListMessageBox, reinterpret_cast<LPARAM>(&out)))
+        return Fail("[]", "the windows could not be listed");
+    return Emit(out + "]", 0);
+}
+
+// The taskbar going away takes every icon with it; the icon's owner learns of that only when a
+// new taskbar announces itself.
+int Untray(HWND hwnd) {
+    NOTIFYICONDATAW icon = TrayIcon(hwnd);
+    return Shell_NotifyIconW(NIM_DELETE, &icon) ? Emit("{\"removed\": true}", 0)
+                                               : Fail("{\"removed\": false}", "no such tray icon");
+}
+
+int AnnounceTaskbar(HWND hwnd) {
+    const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
+    const bool told = message && (hwnd ? PostMessageW(hwnd, message, 0, 0)
+                                       : SendNotifyMessageW(HWND_BROADCAST, message, 0, 0));
+    const std::string json = "{\"announced\": " + std::string(told ? "true" : "false") +
+                             ", \"message\": " + Num(message) + "}";
+    return told ? Emit(json, 0) : Fail(json, "TaskbarCreated could not be sent");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
-    const int arguments = command == "post" || command == "send" ? 5 : 2;
-    if (argc < arguments || argc > arguments + 1)
+    const bool message = command == "post" || command == "send";
+    const int arguments = message ? 5 : 2;
+    if (argc < arguments || argc > arguments + 1) {
+        fprintf(stderr, "inspect: usage: windows | boxes | state [HWND] | post|send MSG WPARAM "
+                        "LPARAM [HWND] | untray [HWND] | taskbar-created [HWND]\n");
         return ExitBadUsage;
+    }
     const auto number = [&](int i) { return static_cast<uintptr_t>(strtoll(argv[i], nullptr, 0)); };
-    HWND hwnd = argc > arguments ? reinterpret_cast<HWND>(number(arguments))
-                                 : FindWindowW(WatcherClass, WatcherTitle);
+    const bool given = argc > arguments;
+    HWND hwnd = given ? reinterpret_cast<HWND>(number(arguments))
+                      : FindWindowW(WatcherClass().c_str(), WatcherTitle().c_str());
     LRESULT result = 0;
-    std::string out = "[";
-    if (command == "windows" && EnumWindows(ListWatcher, reinterpret_cast<LPARAM>(&out)))
-        printf("%s]\n", out.c_str());
-    else if (command == "boxes" && EnumWindows(ListMessageBox, reinterpret_cast<LPARAM>(&out)))
-        printf("%s]\n", out.c_str());
-    else if (command == "state")
+    if (command == "windows")
+        return ListWatchers();
+    if (command == "boxes")
+        return ListMessageBoxes();
+    if (command == "state")
         return PrintState(hwnd);
-    else if (command == "post" && PostMessageW(hwnd, number(2), number(3), number(4)))
-        printf("{\"posted\": true}\n");
-    else if (command == "send" && Send(hwnd, number(2), number(3), number(4), &result))
-        printf("{\"result\": %s}\n", Num(result).c_str());
-    else
-        return command == "post" || command == "send" ? ExitFailed : ExitBadUsage;
-    return 0;
+    if (command == "post")
+        return PostMessageW(hwnd, number(2), number(3), number(4))
+                   ? Emit("{\"posted\": true}", 0)
+                   : Fail("{\"posted\": false}", "the message could not be posted");
+    if (command == "send")
+        return Send(hwnd, number(2), number(3), number(4), &result)
+                   ? Emit("{\"result\": " + Num(result) + "}", 0)
+                   : Fail("{\"result\": null}", "the message was not answered in time");
+    if (command == "untray")
+        return Untray(hwnd);
+    if (command == "taskbar-created")
+        return AnnounceTaskbar(given ? hwnd : nullptr);
+    fprintf(stderr, "inspect: unknown command %s\n", command.c_str());
+    return ExitBadUsage;
 }
