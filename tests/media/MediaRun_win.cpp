@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <map>
+#include <string>
 #include <tuple>
 
 #include "app/resources/Resources.h"
@@ -85,6 +87,94 @@ TEST(Image, ANumberHoldsOneImageAndTrayIconsOutliveThem) {
     EXPECT_EQ(ImageFromMemory(8, ico.data(), ico.size()), 0);
     EXPECT_TRUE(IconSide(big) == 0 && ShellKnows(owner, 7)) << "a failed decode empties the number";
     EXPECT_GE(ImageFromMemory(AutoNumber, IconNew, IconNewSize), AutoNumberBase);
+    DestroyWindow(owner);
+}
+
+// A taskbar of our own, found before Wine's since it is the newest: Shell_NotifyIcon hands it
+// each icon (WM_COPYDATA: the message as dwData; the owner and number first, the icon's colour
+// bits last). It can refuse everything, or forget every icon as a re-created taskbar does.
+struct StandInTaskbar {
+    HWND window = CreateWindowExA(WS_EX_TOPMOST, "Shell_TrayWnd", "", WS_POPUP, 0, 0, 1, 1,
+                                  nullptr, nullptr, nullptr, nullptr);
+    bool refuse = false;
+    int32_t calls = 0;
+    std::map<std::pair<HWND, UINT>, std::string> icons;  // the colour bits each was last given
+    ~StandInTaskbar() { DestroyWindow(window); }
+};
+StandInTaskbar* taskbar;
+LRESULT CALLBACK StandInProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_COPYDATA || !taskbar)
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    const auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    const auto* data = static_cast<const char*>(copy->lpData);
+    const auto key = std::make_pair(HWND(intptr_t(*reinterpret_cast<const LONG*>(data))),
+                                    *reinterpret_cast<const UINT*>(data + 4));
+    const bool known = taskbar->icons.count(key) > 0;
+    ++taskbar->calls;
+    if (taskbar->refuse || known != (copy->dwData != NIM_ADD))
+        return FALSE;
+    if (copy->dwData == NIM_DELETE)
+        taskbar->icons.erase(key);
+    else if (*reinterpret_cast<const UINT*>(data + 8) & NIF_ICON)
+        taskbar->icons[key].assign(data, copy->cbData);
+    return TRUE;
+}
+// Whether the colour bits the taskbar holds for an icon end with those of an image.
+bool Shows(HWND owner, UINT id, intptr_t image) {
+    ICONINFO info{};
+    GetIconInfo(reinterpret_cast<HICON>(image), &info);
+    std::string bits(size_t(GetBitmapBits(info.hbmColor, 0, nullptr)), '\0');
+    GetBitmapBits(info.hbmColor, LONG(bits.size()), bits.data());
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    const std::string& held = taskbar->icons[{owner, id}];
+    return !bits.empty() && held.size() > bits.size() &&
+           held.compare(held.size() - bits.size(), bits.size(), bits) == 0;
+}
+
+// An icon outlives the taskbar: one removed behind the toolkit's back, lost by a taskbar that
+// went away, or refused by one not there yet, comes back with the image it has now.
+TEST(Tray, AnIconComesBackWithItsCurrentImage) {
+    HWND owner =
+        CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    const intptr_t red = ImageFromMemory(80, IconIdle, IconIdleSize);
+    const intptr_t blue = ImageFromMemory(81, IconNew, IconNewSize);
+    ASSERT_NE(TrayAdd(7, owner, red), 0);
+    NOTIFYICONDATAA gone{};
+    gone.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    gone.hWnd = owner;
+    gone.uID = 7;
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &gone));
+    TrayAddAgain();
+    EXPECT_TRUE(ShellKnows(owner, 7)) << "added again after the taskbar lost it";
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &gone));
+    EXPECT_EQ(TrayChange(7, blue), 0) << "the shell has no such icon";
+    TrayRetryFailed();
+    EXPECT_TRUE(ShellKnows(owner, 7)) << "a refused change is retried as an add";
+
+    WNDCLASSA standIn{};
+    standIn.lpfnWndProc = StandInProc;
+    standIn.lpszClassName = "Shell_TrayWnd";
+    RegisterClassA(&standIn);
+    StandInTaskbar bar;
+    taskbar = &bar;
+    bar.refuse = true;
+    EXPECT_EQ(TrayAdd(7, owner, red) + TrayChange(7, blue), 0) << "no taskbar yet";
+    bar.refuse = false;
+    TrayRetryFailed();
+    EXPECT_TRUE(Shows(owner, 7, blue)) << "the refused icon, with the image given since";
+    const int32_t calls = bar.calls;
+    TrayRetryFailed();
+    EXPECT_EQ(bar.calls, calls) << "nothing to retry, nothing asked";
+    bar.icons.clear();  // the taskbar was re-created
+    EXPECT_EQ(TrayChange(7, red), 0);
+    TrayAddAgain();
+    EXPECT_TRUE(Shows(owner, 7, red));
+    TrayRemove(7);
+    EXPECT_TRUE(bar.icons.empty());
+    taskbar = nullptr;
+    ImageFree(80);
+    ImageFree(81);
     DestroyWindow(owner);
 }
 
