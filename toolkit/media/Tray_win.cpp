@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <type_traits>
 
-#include "toolkit/system/Heap.h"
 #include "toolkit/system/ObjectTable.h"
 #include "toolkit/window/Win.h"
 
@@ -73,48 +72,24 @@ TrayIconData NewIconData(HWND owner, int32_t number) {
     return data;
 }
 
-// The 32-bit pixels of a bitmap, top row first, or null when they cannot be had. `owned` says
-// whether the caller must free the block.
-const uint32_t* ReadPixelsTopDown(HBITMAP bitmap, const BITMAP& info, bool* owned, LONG* stride,
-                                  bool* bottomUp) {
+// The 32-bit pixels of a bitmap, or null when it has no pixel memory of its own: every bitmap
+// the image toolkit makes is a DIB section, which has.
+const uint32_t* ReadPixels(HBITMAP bitmap, const BITMAP& info, LONG* stride, bool* bottomUp) {
     DIBSECTION section{};
-    if (info.bmBits && GetObjectA(bitmap, sizeof section, &section) == sizeof section) {
-        GdiFlush();
-        *owned = false;
-        *stride = section.dsBm.bmWidthBytes / 4;
-        *bottomUp = section.dsBmih.biHeight > 0;
-        return static_cast<const uint32_t*>(info.bmBits);
-    }
-    const size_t count = static_cast<size_t>(info.bmWidth) * static_cast<size_t>(info.bmHeight);
-    auto* copy = static_cast<uint32_t*>(PrivateAlloc(count * sizeof(uint32_t)));
-    if (!copy)
+    if (!info.bmBits || GetObjectA(bitmap, sizeof section, &section) != sizeof section)
         return nullptr;
-    BITMAPINFO request{};
-    request.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    request.bmiHeader.biWidth = info.bmWidth;
-    request.bmiHeader.biHeight = -info.bmHeight;  // top row first
-    request.bmiHeader.biPlanes = 1;
-    request.bmiHeader.biBitCount = 32;
-    request.bmiHeader.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    const int lines = GetDIBits(screen, bitmap, 0, info.bmHeight, copy, &request, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    if (lines != info.bmHeight) {
-        PrivateFree(copy);
-        return nullptr;
-    }
-    *owned = true;
-    *stride = info.bmWidth;
-    *bottomUp = false;
-    return copy;
+    GdiFlush();
+    *stride = section.dsBm.bmWidthBytes / 4;
+    *bottomUp = section.dsBmih.biHeight > 0;
+    return static_cast<const uint32_t*>(info.bmBits);
 }
 
 // Paints the mask from the alpha channel; false when every pixel's alpha is zero (the bitmap has
 // no alpha channel at all) or the pixels could not be read.
 bool MaskFromAlpha(HDC maskDc, HBITMAP bitmap, const BITMAP& info) {
-    bool owned = false, bottomUp = false;
+    bool bottomUp = false;
     LONG stride = 0;
-    const uint32_t* pixels = ReadPixelsTopDown(bitmap, info, &owned, &stride, &bottomUp);
+    const uint32_t* pixels = ReadPixels(bitmap, info, &stride, &bottomUp);
     if (!pixels)
         return false;
     bool anyAlpha = false;
@@ -127,8 +102,6 @@ bool MaskFromAlpha(HDC maskDc, HBITMAP bitmap, const BITMAP& info) {
             SetPixel(maskDc, x, y, alpha == TransparentAlpha ? MaskTransparent : MaskOpaque);
         }
     }
-    if (owned)
-        PrivateFree(const_cast<uint32_t*>(pixels));
     return anyAlpha;
 }
 
