@@ -7,6 +7,6 @@
 int32_t SoundInit();  // non-zero when DirectSound is there to ask for a device
 intptr_t SoundFromMemory(int32_t number, const void* data,
                          size_t size);  // handle (or chosen number); 0 on failure
-int32_t SoundPlay(int32_t number);      // 1 when playing started; returns at once
+int32_t SoundPlay(int32_t number);      // 1 when playing started; may open the device first
 void SoundFree(int32_t number);
 void SoundFreeAll();

@@ -51,15 +51,13 @@ ObjectTable* soundTable;
 HMODULE dsoundLibrary;
 DirectSoundCreateProc directSoundCreate;
 HWND soundWindow;
-// Opening the device takes Wine a third of a second the first time and a tenth after, so the
-// device is opened, played on and let go on a thread of our own: a timer queue whose callbacks
-// all run in its one timer thread, one after another. Only that thread touches the device,
-// until shut-down has deleted the queue; the records' buffers are shared, under the lock.
-HANDLE soundQueue;
-HANDLE releaseTimer;  // the pending release, or 0
+// The device is let go on a thread of the system's timer queue: everything below is used
+// under the lock.
+CRITICAL_SECTION soundLock;
 IDirectSound* device;
 IDirectSoundBuffer* primaryBuffer;
-CRITICAL_SECTION soundLock;
+HANDLE releaseTimer;  // the pending release, or 0
+uintptr_t playCount;  // a release armed before the latest play (or shut-down) does nothing
 
 class SoundLock {
 public:
@@ -129,15 +127,12 @@ bool LoadDirectSound() {
 // Every buffer, the primary one and the device run code of the library (a mixing thread among
 // it), so they all go before the library does. The sounds keep their samples for the next open.
 void CloseDevice() {
-    {
-        SoundLock lock;
-        int32_t number = 0;
-        ObjectTableFirst(soundTable);
-        while (auto* record = static_cast<SoundRecord*>(ObjectTableNext(soundTable, &number))) {
-            if (record->buffer)
-                record->buffer->Release();
-            record->buffer = nullptr;
-        }
+    int32_t number = 0;
+    ObjectTableFirst(soundTable);
+    while (auto* record = static_cast<SoundRecord*>(ObjectTableNext(soundTable, &number))) {
+        if (record->buffer)
+            record->buffer->Release();
+        record->buffer = nullptr;
     }
     if (primaryBuffer)
         primaryBuffer->Release();
@@ -188,8 +183,10 @@ IDirectSoundBuffer* CreateFilledBuffer(const SoundRecord* record) {
     return buffer;
 }
 
-// A sound still playing starts over rather than overlapping itself. Under the lock.
+// A sound still playing starts over rather than overlapping itself.
 bool PlayOnDevice(SoundRecord* record) {
+    if (!device && !OpenDevice())
+        return false;
     if (!record->buffer)
         record->buffer = CreateFilledBuffer(record);
     if (!record->buffer)
@@ -200,7 +197,6 @@ bool PlayOnDevice(SoundRecord* record) {
 }
 
 bool AnyPlaying() {
-    SoundLock lock;
     int32_t number = 0;
     DWORD status = 0;
     bool playing = false;
@@ -211,19 +207,25 @@ bool AnyPlaying() {
     return playing;
 }
 
-// Runs `work` on the sound thread after `afterMs`. The timer it replaces is only marked for
-// deletion: it may be the one running this very call.
-void Queue(HANDLE* timer, WAITORTIMERCALLBACK work, void* parameter, DWORD afterMs) {
-    if (*timer)
-        DeleteTimerQueueTimer(soundQueue, *timer, nullptr);
-    if (!CreateTimerQueueTimer(timer, soundQueue, work, parameter, afterMs, 0,
-                               WT_EXECUTEINTIMERTHREAD | WT_EXECUTEONLYONCE))
-        *timer = nullptr;
+void CALLBACK ReleaseWhenQuiet(void* armedAt, BOOLEAN);
+
+// The previous timer is only marked for deletion: it may be the one running this very call.
+void ArmRelease(DWORD afterMs) {
+    if (releaseTimer)
+        DeleteTimerQueueTimer(nullptr, releaseTimer, nullptr);
+    releaseTimer = nullptr;
+    if (!CreateTimerQueueTimer(&releaseTimer, nullptr, ReleaseWhenQuiet,
+                               reinterpret_cast<void*>(playCount), afterMs, 0,
+                               WT_EXECUTEONLYONCE))
+        releaseTimer = nullptr;
 }
 
-void CALLBACK ReleaseWhenQuiet(void*, BOOLEAN) {
+void CALLBACK ReleaseWhenQuiet(void* armedAt, BOOLEAN) {
+    SoundLock lock;
+    if (reinterpret_cast<uintptr_t>(armedAt) != playCount)
+        return;
     if (AnyPlaying())
-        Queue(&releaseTimer, ReleaseWhenQuiet, nullptr, QuietCheckMs);
+        ArmRelease(QuietCheckMs);
     else
         CloseDevice();
 }
@@ -232,42 +234,6 @@ DWORD PlayingMs(const SoundRecord* record) {
     const auto* format = reinterpret_cast<const WAVEFORMATEX*>(record->wave);
     const DWORD perSecond = format->nAvgBytesPerSec ? format->nAvgBytesPerSec : 1;
     return static_cast<DWORD>(uint64_t(record->sampleBytes) * MsPerSecond / perSecond);
-}
-
-// A play handed to the sound thread; every one is played, however close together they come.
-struct PlayJob {
-    HANDLE timer;  // written under the lock, so the play reads it only after that
-    int32_t number;
-};
-
-// Opening or playing that fails may mean the device went away since the last chime: it is let
-// go and opened afresh once more, and then this chime is given up. The device is let go once
-// every sound has played.
-void CALLBACK PlayQueued(void* jobParameter, BOOLEAN) {
-    int32_t number = 0;
-    {
-        SoundLock lock;
-        auto* job = static_cast<PlayJob*>(jobParameter);
-        number = job->number;
-        DeleteTimerQueueTimer(soundQueue, job->timer, nullptr);  // goes once this call returns
-        PrivateFree(job);
-    }
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (device || OpenDevice()) {
-            SoundLock lock;
-            auto* record = static_cast<SoundRecord*>(ObjectTableGet(soundTable, number));
-            if (!record)
-                break;  // freed since it was asked for
-            if (PlayOnDevice(record)) {
-                Queue(&releaseTimer, ReleaseWhenQuiet, nullptr,
-                      PlayingMs(record) + ReleaseMarginMs);
-                return;
-            }
-        }
-        CloseDevice();
-    }
-    if (!AnyPlaying())
-        CloseDevice();
 }
 
 }  // namespace
@@ -279,9 +245,7 @@ int32_t SoundInit() {
         InitializeCriticalSection(&soundLock);
         soundTable = ObjectTableCreate(sizeof(SoundRecord), SoundTableStep, SoundFree);
     }
-    if (!soundQueue)
-        soundQueue = CreateTimerQueue();
-    if (!soundTable || !soundQueue || !CreateSoundWindow())
+    if (!soundTable || !CreateSoundWindow())
         return 0;
     return LoadDirectSound() ? 1 : 0;
 }
@@ -315,22 +279,26 @@ intptr_t SoundFromMemory(int32_t number, const void* data, size_t size) {
     return number == AutoNumber ? chosen : reinterpret_cast<intptr_t>(wave);
 }
 
-// Playing happens on the sound thread: the caller is never kept waiting for the device.
+// Opening or playing that fails may mean the device went away since the last chime: it is let
+// go and opened afresh once more. The device is let go once every sound has played, off the
+// caller's path.
 int32_t SoundPlay(int32_t number) {
-    if (!soundQueue)
+    if (!soundTable)
         return 0;
     SoundLock lock;
-    if (!ObjectTableGet(soundTable, number))
+    auto* record = static_cast<SoundRecord*>(ObjectTableGet(soundTable, number));
+    if (!record)
         return 0;
-    auto* job = static_cast<PlayJob*>(PrivateAlloc(sizeof(PlayJob)));
-    if (!job)
-        return 0;
-    job->number = number;
-    if (CreateTimerQueueTimer(&job->timer, soundQueue, PlayQueued, job, 0, 0,
-                              WT_EXECUTEINTIMERTHREAD | WT_EXECUTEONLYONCE))
-        return 1;
-    PrivateFree(job);
-    return 0;
+    ++playCount;
+    if (!PlayOnDevice(record)) {
+        CloseDevice();
+        if (!PlayOnDevice(record)) {
+            CloseDevice();
+            return 0;
+        }
+    }
+    ArmRelease(PlayingMs(record) + ReleaseMarginMs);
+    return 1;
 }
 
 void SoundFree(int32_t number) {
@@ -346,14 +314,21 @@ void SoundFree(int32_t number) {
     ObjectTableRemove(soundTable, number);
 }
 
-// Deleting the queue calls off a pending play or release and waits for one that has begun;
-// then nothing else touches the device.
+// A release still pending is called off first and waited for if it has begun; it must not hold
+// the lock meanwhile, since a running release needs it to finish.
 void SoundFreeAll() {
     if (!soundTable)
         return;
-    if (soundQueue)
-        DeleteTimerQueueEx(soundQueue, INVALID_HANDLE_VALUE);
-    soundQueue = releaseTimer = nullptr;
+    HANDLE pending = nullptr;
+    {
+        SoundLock lock;
+        ++playCount;
+        pending = releaseTimer;
+        releaseTimer = nullptr;
+    }
+    if (pending)
+        DeleteTimerQueueTimer(nullptr, pending, INVALID_HANDLE_VALUE);
+    SoundLock lock;
     ObjectTableReleaseAll(soundTable);
     CloseDevice();
     if (dsoundLibrary)
