@@ -91,7 +91,7 @@ stop_server
 
 # CPU ticks (user + system) of one process, from /proc.
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
-# Those of Wine's sound threads in it, which mix for as long as the device is open.
+# Those of Wine's sound threads in it, which mix for as long as a sound device is open.
 sound_ticks() { cat /proc/"$1"/task/*/stat 2>/dev/null | awk '/\((winealsa_timer|wine_dsound_mix)\)/ {n += $14 + $15} END {print n + 0}'; }
 # Our prefix's server: other Wine sessions may run on this machine at the same time.
 wineserver_pid() {
@@ -126,7 +126,7 @@ requests1=$(index_requests)
 LC_ALL=C awk -v w="$((w1 - w0))" -v m="$((m1 - m0))" -v s="$((s1 - s0))" -v hz="$hz" -v t0="$t0" -v t1="$t1" -v n="$((requests1 - requests0))" 'BEGIN {
     secs = t1 - t0
     printf "watcher process: %.2f s CPU in %.1f s = %.2f%% of one core (%d polls)\n", w / hz, secs, 100 * w / hz / secs, n
-    printf "  of which Wine'"'"'s sound mixing threads (the device is open from start-up): %.2f s = %.2f%%\n", m / hz, 100 * m / hz / secs
+    printf "  of which Wine'"'"'s sound mixing threads (which run while a sound device is open): %.2f s = %.2f%%\n", m / hz, 100 * m / hz / secs
     printf "wineserver (shared by every Wine process of the prefix): %.2f s CPU = %.2f%% of one core\n", s / hz, 100 * s / hz / secs
 }'
 WM_CLOSE=16

@@ -12,25 +12,13 @@
 namespace {
 
 struct ImageRecord {
-    HANDLE handle;   // bitmap or icon; 0 marks a free slot. The record owns it.
-    uint16_t width;  // of the bitmap, or of the icon's colour bitmap
-    uint16_t height;
-    uint8_t bitsPerPixel;
+    HANDLE handle;  // bitmap or icon; 0 marks a free slot. The record owns it.
 };
 static_assert(std::is_trivially_copyable<ImageRecord>::value,
               "slots are zero-filled and move when the table grows");
 
 constexpr int32_t ImageTableStep = 16;
 constexpr DWORD IconFormatVersion = 0x00030000;  // the only version CreateIconFromResource knows
-
-// Decoders for formats other than BMP and ICO would hang here; none is ever added, so data of
-// any other kind fails.
-using DecodeProc = HANDLE (*)(const void* data, size_t size);
-struct ImageDecoder {
-    DecodeProc decode;
-    const ImageDecoder* next;
-};
-const ImageDecoder* const imageDecoders = nullptr;
 
 ObjectTable* imageTable;
 
@@ -105,40 +93,6 @@ HICON DecodeIco(const uint8_t* data, size_t size) {
     return CreateIconFromCopy(data + chosen.offset, chosen);
 }
 
-HANDLE DecodeOther(const void* data, size_t size) {
-    for (const ImageDecoder* d = imageDecoders; d; d = d->next)
-        if (HANDLE h = d->decode(data, size))
-            return h;
-    return nullptr;
-}
-
-// The record's size fields come from the bitmap itself: for an icon, its colour bitmap, or
-// for a monochrome icon (no colour bitmap) the upper half of its mask.
-bool FillRecord(ImageRecord* record, HANDLE handle) {
-    BITMAP info{};
-    if (GetObjectType(handle) == OBJ_BITMAP) {
-        GetObjectA(handle, sizeof info, &info);
-    } else {
-        ICONINFO icon{};
-        if (!GetIconInfo(static_cast<HICON>(handle), &icon))
-            return false;
-        if (icon.hbmColor) {
-            GetObjectA(icon.hbmColor, sizeof info, &info);
-        } else if (icon.hbmMask && GetObjectA(icon.hbmMask, sizeof info, &info)) {
-            info.bmHeight /= 2;
-        }
-        if (icon.hbmColor)
-            DeleteObject(icon.hbmColor);
-        if (icon.hbmMask)
-            DeleteObject(icon.hbmMask);
-    }
-    record->handle = handle;
-    record->width = static_cast<uint16_t>(info.bmWidth);
-    record->height = static_cast<uint16_t>(info.bmHeight);
-    record->bitsPerPixel = static_cast<uint8_t>(info.bmBitsPixel);
-    return true;
-}
-
 void DestroyImage(HANDLE handle) {
     if (GetObjectType(handle) == OBJ_BITMAP)
         DeleteObject(handle);
@@ -165,14 +119,11 @@ intptr_t ImageFromMemory(int32_t number, const void* data, size_t size) {
         handle = DecodeBmp(bytes, size);
     else if (IcoIsIcon(bytes, size))
         handle = DecodeIco(bytes, size);
-    else if (bytes)
-        handle = DecodeOther(bytes, size);
-    if (!handle || !FillRecord(record, handle)) {
-        if (handle)
-            DestroyImage(handle);
+    if (!handle) {
         ObjectTableRemove(imageTable, chosen);  // an automatic number must not linger
         return 0;
     }
+    record->handle = handle;
     return number == AutoNumber ? chosen : reinterpret_cast<intptr_t>(handle);
 }
 

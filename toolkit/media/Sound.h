@@ -2,9 +2,11 @@
 #include <cstddef>
 #include <cstdint>
 
-int32_t SoundInit();  // non-zero when output is ready
+// Sounds keep their own copy of the file; the sound device is opened when one plays and let go
+// once it has played, so a device that appears, or comes back, later is found then.
+int32_t SoundInit();  // non-zero when DirectSound is there to ask for a device
 intptr_t SoundFromMemory(int32_t number, const void* data,
-                         size_t size);  // buffer (or chosen number); 0 on failure
-int32_t SoundPlay(int32_t number);      // 1 when playing started
+                         size_t size);  // handle (or chosen number); 0 on failure
+int32_t SoundPlay(int32_t number);      // 1 when playing started; may open the device first
 void SoundFree(int32_t number);
 void SoundFreeAll();

@@ -8,12 +8,20 @@
 #include <type_traits>
 
 #include "toolkit/media/RiffParse.h"
+#include "toolkit/system/Heap.h"
 #include "toolkit/system/ObjectTable.h"
 
 namespace {
 
+// A sound keeps its own copy of the file's format and samples, and a buffer only while the
+// device is open: the device is opened for a chime and let go once it has played, since an
+// open device keeps the system mixing (under Wine, most of an idle watcher's time), and one
+// opened afresh for every chime finds a device that came or came back since the last one.
 struct SoundRecord {
-    IDirectSoundBuffer* buffer;  // 0 marks a free slot; the record holds one reference
+    uint8_t* wave;               // 0 marks a free slot: the format block, then the samples; owned
+    IDirectSoundBuffer* buffer;  // on the open device, from the first play since it opened; or 0
+    uint32_t formatBytes;        // at least a whole WAVEFORMATEX
+    uint32_t sampleBytes;
 };
 static_assert(std::is_trivially_copyable<SoundRecord>::value,
               "slots are zero-filled and move when the table grows");
@@ -30,15 +38,34 @@ constexpr DWORD StaticBufferFlags = DSBCAPS_STATIC | DSBCAPS_CTRLFREQUENCY | DSB
                                     DSBCAPS_CTRLVOLUME | DSBCAPS_GLOBALFOCUS |
                                     DSBCAPS_GETCURRENTPOSITION2;
 static_assert(StaticBufferFlags == 0x180E2, "static, controllable, global-focus buffer");
-constexpr size_t WaveFormatExBytes = 18;
+constexpr uint32_t WaveFormatExBytes = sizeof(WAVEFORMATEX);
+// Past a sound's own length, for the device's latency; and how often a device still sounding
+// then is looked at again.
+constexpr DWORD ReleaseMarginMs = 300;
+constexpr DWORD QuietCheckMs = 250;
+constexpr DWORD MsPerSecond = 1000;
 
 using DirectSoundCreateProc = HRESULT(WINAPI*)(LPCGUID, LPDIRECTSOUND*, LPUNKNOWN);
 
 ObjectTable* soundTable;
 HMODULE dsoundLibrary;
+DirectSoundCreateProc directSoundCreate;
+HWND soundWindow;
+// The device is let go on a thread of the system's timer queue: everything below is used
+// under the lock.
+CRITICAL_SECTION soundLock;
 IDirectSound* device;
 IDirectSoundBuffer* primaryBuffer;
-HWND soundWindow;
+HANDLE releaseTimer;  // the pending release, or 0
+uintptr_t playCount;  // a release armed before the latest play (or shut-down) does nothing
+
+class SoundLock {
+public:
+    SoundLock() { EnterCriticalSection(&soundLock); }
+    ~SoundLock() { LeaveCriticalSection(&soundLock); }
+    SoundLock(const SoundLock&) = delete;
+    SoundLock& operator=(const SoundLock&) = delete;
+};
 
 LRESULT CALLBACK SoundWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -88,9 +115,25 @@ bool CreateSoundWindow() {
     return soundWindow != nullptr;
 }
 
-// The device and its primary buffer run code of the library (a mixing thread among it), so
-// they go before the library does.
+bool LoadDirectSound() {
+    if (!dsoundLibrary)
+        dsoundLibrary = LoadLibraryA("DSOUND.DLL");
+    if (dsoundLibrary && !directSoundCreate)
+        directSoundCreate = reinterpret_cast<DirectSoundCreateProc>(
+            reinterpret_cast<void*>(GetProcAddress(dsoundLibrary, "DirectSoundCreate")));
+    return directSoundCreate != nullptr;
+}
+
+// Every buffer, the primary one and the device run code of the library (a mixing thread among
+// it), so they all go before the library does. The sounds keep their samples for the next open.
 void CloseDevice() {
+    int32_t number = 0;
+    ObjectTableFirst(soundTable);
+    while (auto* record = static_cast<SoundRecord*>(ObjectTableNext(soundTable, &number))) {
+        if (record->buffer)
+            record->buffer->Release();
+        record->buffer = nullptr;
+    }
     if (primaryBuffer)
         primaryBuffer->Release();
     if (device)
@@ -99,17 +142,11 @@ void CloseDevice() {
     device = nullptr;
 }
 
-// A device that refuses its cooperative level or its primary buffer is let go: kept half made,
-// it would let a later SoundInit report output ready.
+// The default device as it is now. One that refuses its cooperative level or its primary
+// buffer is let go, and counts as none.
 bool OpenDevice() {
-    if (!dsoundLibrary)
-        dsoundLibrary = LoadLibraryA("DSOUND.DLL");
-    if (!dsoundLibrary)
-        return false;
-    auto create = reinterpret_cast<DirectSoundCreateProc>(
-        reinterpret_cast<void*>(GetProcAddress(dsoundLibrary, "DirectSoundCreate")));
     IDirectSound* opened = nullptr;
-    if (!create || create(nullptr, &opened, nullptr) != DS_OK || !opened)
+    if (!directSoundCreate || directSoundCreate(nullptr, &opened, nullptr) != DS_OK || !opened)
         return false;
     device = opened;
     // The primary buffer is never written; holding it keeps the device's output format as the
@@ -124,101 +161,178 @@ bool OpenDevice() {
     return false;
 }
 
-// A format block shorter than WAVEFORMATEX ends before cbSize, which the device reads anyway:
-// such a block is handed over in a zero-padded copy.
-struct FormatBlock {
-    WAVEFORMATEX padded;
-    const WAVEFORMATEX* format;
-};
-void PrepareFormat(const uint8_t* data, const WaveLayout& layout, FormatBlock* block) {
-    if (layout.formatSize >= WaveFormatExBytes) {
-        block->format = reinterpret_cast<const WAVEFORMATEX*>(data + layout.formatOffset);
-        return;
-    }
-    std::memset(&block->padded, 0, sizeof block->padded);
-    std::memcpy(&block->padded, data + layout.formatOffset, layout.formatSize);
-    block->format = &block->padded;
-}
-
-// A buffer holding every sample, or null. Nothing of the caller's memory is kept.
-IDirectSoundBuffer* CreateFilledBuffer(const uint8_t* data, const WaveLayout& layout, void** part,
-                                       DWORD* partSize) {
-    FormatBlock block{};
-    PrepareFormat(data, layout, &block);
+// A buffer on the open device holding every sample of the sound, or null.
+IDirectSoundBuffer* CreateFilledBuffer(const SoundRecord* record) {
     DSBUFFERDESC desc{};
     desc.dwSize = sizeof desc;
     desc.dwFlags = StaticBufferFlags;
-    desc.dwBufferBytes = static_cast<DWORD>(layout.dataSize);
-    desc.lpwfxFormat = const_cast<WAVEFORMATEX*>(block.format);
+    desc.dwBufferBytes = record->sampleBytes;
+    desc.lpwfxFormat = reinterpret_cast<WAVEFORMATEX*>(record->wave);
     IDirectSoundBuffer* buffer = nullptr;
     if (device->CreateSoundBuffer(&desc, &buffer, nullptr) != DS_OK || !buffer)
         return nullptr;
-    if (FAILED(buffer->Lock(0, desc.dwBufferBytes, part, partSize, nullptr, nullptr, 0))) {
+    void* part = nullptr;
+    DWORD partSize = 0;
+    if (FAILED(buffer->Lock(0, desc.dwBufferBytes, &part, &partSize, nullptr, nullptr, 0))) {
         buffer->Release();
         return nullptr;
     }
-    const DWORD copied = *partSize < desc.dwBufferBytes ? *partSize : desc.dwBufferBytes;
-    std::memcpy(*part, data + layout.dataOffset, copied);
+    const DWORD copied = partSize < desc.dwBufferBytes ? partSize : desc.dwBufferBytes;
+    std::memcpy(part, record->wave + record->formatBytes, copied);
+    buffer->Unlock(part, partSize, nullptr, 0);
     return buffer;
+}
+
+// A sound still playing starts over rather than overlapping itself.
+bool PlayOnDevice(SoundRecord* record) {
+    if (!device && !OpenDevice())
+        return false;
+    if (!record->buffer)
+        record->buffer = CreateFilledBuffer(record);
+    if (!record->buffer)
+        return false;
+    record->buffer->Stop();
+    record->buffer->SetCurrentPosition(0);
+    return record->buffer->Play(0, 0, 0) == DS_OK;
+}
+
+bool AnyPlaying() {
+    int32_t number = 0;
+    DWORD status = 0;
+    bool playing = false;
+    ObjectTableFirst(soundTable);
+    while (auto* record = static_cast<SoundRecord*>(ObjectTableNext(soundTable, &number)))
+        playing = playing || (record->buffer && record->buffer->GetStatus(&status) == DS_OK &&
+                              (status & DSBSTATUS_PLAYING));
+    return playing;
+}
+
+void CALLBACK ReleaseWhenQuiet(void* armedAt, BOOLEAN);
+
+// The previous timer is only marked for deletion: it may be the one running this very call.
+void ArmRelease(DWORD afterMs) {
+    if (releaseTimer)
+        DeleteTimerQueueTimer(nullptr, releaseTimer, nullptr);
+    releaseTimer = nullptr;
+    if (!CreateTimerQueueTimer(&releaseTimer, nullptr, ReleaseWhenQuiet,
+                               reinterpret_cast<void*>(playCount), afterMs, 0,
+                               WT_EXECUTEONLYONCE))
+        releaseTimer = nullptr;
+}
+
+void CALLBACK ReleaseWhenQuiet(void* armedAt, BOOLEAN) {
+    SoundLock lock;
+    if (reinterpret_cast<uintptr_t>(armedAt) != playCount)
+        return;
+    if (AnyPlaying())
+        ArmRelease(QuietCheckMs);
+    else
+        CloseDevice();
+}
+
+DWORD PlayingMs(const SoundRecord* record) {
+    const auto* format = reinterpret_cast<const WAVEFORMATEX*>(record->wave);
+    const DWORD perSecond = format->nAvgBytesPerSec ? format->nAvgBytesPerSec : 1;
+    return static_cast<DWORD>(uint64_t(record->sampleBytes) * MsPerSecond / perSecond);
 }
 
 }  // namespace
 
+// The device is not opened here: the first chime opens it, so a device that appears later
+// is found then. Ready means DirectSound exists to ask.
 int32_t SoundInit() {
-    if (!soundTable)
+    if (!soundTable) {
+        InitializeCriticalSection(&soundLock);
         soundTable = ObjectTableCreate(sizeof(SoundRecord), SoundTableStep, SoundFree);
+    }
     if (!soundTable || !CreateSoundWindow())
         return 0;
-    if (device)
-        return 1;
-    return OpenDevice() ? 1 : 0;
+    return LoadDirectSound() ? 1 : 0;
 }
 
+// A format block shorter than WAVEFORMATEX ends before cbSize, which the device reads anyway:
+// the copy pads it with zeros.
 intptr_t SoundFromMemory(int32_t number, const void* data, size_t size) {
     WaveLayout layout{};
-    if (!device || !RiffFindWave(data, size, &layout))
+    if (!directSoundCreate || !RiffFindWave(data, size, &layout))
         return 0;
-    const uint8_t* bytes = static_cast<const uint8_t*>(data);
-    void* part = nullptr;
-    DWORD partSize = 0;
-    IDirectSoundBuffer* buffer = CreateFilledBuffer(bytes, layout, &part, &partSize);
-    if (!buffer)
+    const uint32_t formatBytes = static_cast<uint32_t>(
+        layout.formatSize < WaveFormatExBytes ? WaveFormatExBytes : layout.formatSize);
+    auto* wave = static_cast<uint8_t*>(PrivateAlloc(formatBytes + layout.dataSize));
+    if (!wave)
         return 0;
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    std::memcpy(wave, bytes + layout.formatOffset, layout.formatSize);
+    std::memcpy(wave + formatBytes, bytes + layout.dataOffset, layout.dataSize);
     // Only a complete new sound replaces the old one, which stays playable through any failure
     // above.
+    SoundLock lock;
     int32_t chosen = 0;
     auto* record = static_cast<SoundRecord*>(ObjectTableClaim(soundTable, number, &chosen));
-    buffer->Unlock(part, partSize, nullptr, 0);
     if (!record) {
-        buffer->Release();
+        PrivateFree(wave);
         return 0;
     }
-    record->buffer = buffer;
-    return number == AutoNumber ? chosen : reinterpret_cast<intptr_t>(buffer);
+    record->wave = wave;
+    record->formatBytes = formatBytes;
+    record->sampleBytes = static_cast<uint32_t>(layout.dataSize);
+    return number == AutoNumber ? chosen : reinterpret_cast<intptr_t>(wave);
 }
 
+// Opening or playing that fails may mean the device went away since the last chime: it is let
+// go and opened afresh once more. The device is let go once every sound has played, off the
+// caller's path.
 int32_t SoundPlay(int32_t number) {
+    if (!soundTable)
+        return 0;
+    SoundLock lock;
     auto* record = static_cast<SoundRecord*>(ObjectTableGet(soundTable, number));
     if (!record)
         return 0;
-    // A sound still playing starts over rather than overlapping itself.
-    record->buffer->Stop();
-    record->buffer->SetCurrentPosition(0);
-    return record->buffer->Play(0, 0, 0) == DS_OK ? 1 : 0;
+    ++playCount;
+    if (!PlayOnDevice(record)) {
+        CloseDevice();
+        if (!PlayOnDevice(record)) {
+            CloseDevice();
+            return 0;
+        }
+    }
+    ArmRelease(PlayingMs(record) + ReleaseMarginMs);
+    return 1;
 }
 
 void SoundFree(int32_t number) {
+    if (!soundTable)
+        return;
+    SoundLock lock;
     auto* record = static_cast<SoundRecord*>(ObjectTableGet(soundTable, number));
     if (!record)
         return;
-    record->buffer->Release();
+    if (record->buffer)
+        record->buffer->Release();  // which also ends its playing
+    PrivateFree(record->wave);
     ObjectTableRemove(soundTable, number);
 }
 
+// A release still pending is called off first and waited for if it has begun; it must not hold
+// the lock meanwhile, since a running release needs it to finish.
 void SoundFreeAll() {
+    if (!soundTable)
+        return;
+    HANDLE pending = nullptr;
+    {
+        SoundLock lock;
+        ++playCount;
+        pending = releaseTimer;
+        releaseTimer = nullptr;
+    }
+    if (pending)
+        DeleteTimerQueueTimer(nullptr, pending, INVALID_HANDLE_VALUE);
+    SoundLock lock;
     ObjectTableReleaseAll(soundTable);
     CloseDevice();
     if (dsoundLibrary)
         FreeLibrary(dsoundLibrary);
     dsoundLibrary = nullptr;
+    directSoundCreate = nullptr;
 }

@@ -4,18 +4,19 @@
 
 #include <shellapi.h>
 
+#include <atomic>
 #include <cstddef>
 #include <type_traits>
 
-#include "toolkit/system/Heap.h"
 #include "toolkit/system/ObjectTable.h"
 #include "toolkit/window/Win.h"
 
 namespace {
 
 struct TrayRecord {
-    HWND owner;       // 0 marks a free slot; written only once the shell has the icon
-    HICON converted;  // built here from a bitmap image, or 0; owned by the record
+    HWND owner;  // 0 marks a free slot
+    HICON icon;  // our own copy of the current image, or 0; owned by the record
+    bool shown;  // false while the shell has not taken the icon: added again by a retry
 };
 static_assert(std::is_trivially_copyable<TrayRecord>::value,
               "slots are zero-filled and move when the table grows");
@@ -47,6 +48,18 @@ constexpr COLORREF MaskTransparent = RGB(255, 255, 255);
 constexpr COLORREF MaskOpaque = RGB(0, 0, 0);
 
 ObjectTable* trayTable;
+// Poll workers change the image while the main thread adds icons again, which reads it.
+CRITICAL_SECTION trayLock;
+// Icons the shell has refused so far: read without the lock, so a retry with none costs nothing.
+std::atomic<int32_t> unshownCount;
+
+class TrayLock {
+public:
+    TrayLock() { EnterCriticalSection(&trayLock); }
+    ~TrayLock() { LeaveCriticalSection(&trayLock); }
+    TrayLock(const TrayLock&) = delete;
+    TrayLock& operator=(const TrayLock&) = delete;
+};
 // True when the desktop draws 32-bit icons by their alpha channel; otherwise a bitmap's alpha
 // is turned into the icon's mask. Written once at start-up, before any icon exists.
 bool alphaIconsSupported = true;
@@ -59,48 +72,24 @@ TrayIconData NewIconData(HWND owner, int32_t number) {
     return data;
 }
 
-// The 32-bit pixels of a bitmap, top row first, or null when they cannot be had. `owned` says
-// whether the caller must free the block.
-const uint32_t* ReadPixelsTopDown(HBITMAP bitmap, const BITMAP& info, bool* owned, LONG* stride,
-                                  bool* bottomUp) {
+// The 32-bit pixels of a bitmap, or null when it has no pixel memory of its own: every bitmap
+// the image toolkit makes is a DIB section, which has.
+const uint32_t* ReadPixels(HBITMAP bitmap, const BITMAP& info, LONG* stride, bool* bottomUp) {
     DIBSECTION section{};
-    if (info.bmBits && GetObjectA(bitmap, sizeof section, &section) == sizeof section) {
-        GdiFlush();
-        *owned = false;
-        *stride = section.dsBm.bmWidthBytes / 4;
-        *bottomUp = section.dsBmih.biHeight > 0;
-        return static_cast<const uint32_t*>(info.bmBits);
-    }
-    const size_t count = static_cast<size_t>(info.bmWidth) * static_cast<size_t>(info.bmHeight);
-    auto* copy = static_cast<uint32_t*>(PrivateAlloc(count * sizeof(uint32_t)));
-    if (!copy)
+    if (!info.bmBits || GetObjectA(bitmap, sizeof section, &section) != sizeof section)
         return nullptr;
-    BITMAPINFO request{};
-    request.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    request.bmiHeader.biWidth = info.bmWidth;
-    request.bmiHeader.biHeight = -info.bmHeight;  // top row first
-    request.bmiHeader.biPlanes = 1;
-    request.bmiHeader.biBitCount = 32;
-    request.bmiHeader.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    const int lines = GetDIBits(screen, bitmap, 0, info.bmHeight, copy, &request, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    if (lines != info.bmHeight) {
-        PrivateFree(copy);
-        return nullptr;
-    }
-    *owned = true;
-    *stride = info.bmWidth;
-    *bottomUp = false;
-    return copy;
+    GdiFlush();
+    *stride = section.dsBm.bmWidthBytes / 4;
+    *bottomUp = section.dsBmih.biHeight > 0;
+    return static_cast<const uint32_t*>(info.bmBits);
 }
 
 // Paints the mask from the alpha channel; false when every pixel's alpha is zero (the bitmap has
 // no alpha channel at all) or the pixels could not be read.
 bool MaskFromAlpha(HDC maskDc, HBITMAP bitmap, const BITMAP& info) {
-    bool owned = false, bottomUp = false;
+    bool bottomUp = false;
     LONG stride = 0;
-    const uint32_t* pixels = ReadPixelsTopDown(bitmap, info, &owned, &stride, &bottomUp);
+    const uint32_t* pixels = ReadPixels(bitmap, info, &stride, &bottomUp);
     if (!pixels)
         return false;
     bool anyAlpha = false;
@@ -113,8 +102,6 @@ bool MaskFromAlpha(HDC maskDc, HBITMAP bitmap, const BITMAP& info) {
             SetPixel(maskDc, x, y, alpha == TransparentAlpha ? MaskTransparent : MaskOpaque);
         }
     }
-    if (owned)
-        PrivateFree(const_cast<uint32_t*>(pixels));
     return anyAlpha;
 }
 
@@ -145,25 +132,36 @@ HBITMAP TrayMakeMask(HBITMAP bitmap, bool alphaDrawn) {
 
 namespace {
 
-// The icon the shell is given for an image. The shell copies every icon it receives, so the
-// one converted for the previous call can go now without touching what is on display.
-HICON IconForImage(TrayRecord* record, intptr_t image) {
-    if (record->converted) {
-        DestroyIcon(record->converted);
-        record->converted = nullptr;
-    }
+// Our own icon for an image. The image's handle may be destroyed right after the call (the
+// watcher decodes image 8 anew), while an add after a refusal or a taskbar restart needs it.
+HICON OwnIcon(intptr_t image) {
     HANDLE handle = reinterpret_cast<HANDLE>(image);
     if (GetObjectType(handle) != OBJ_BITMAP)
-        return static_cast<HICON>(handle);
+        return CopyIcon(static_cast<HICON>(handle));
     HBITMAP mask = TrayMakeMask(static_cast<HBITMAP>(handle), alphaIconsSupported);
     ICONINFO info{};
     info.fIcon = TRUE;
     info.hbmMask = mask;
     info.hbmColor = static_cast<HBITMAP>(handle);
-    record->converted = CreateIconIndirect(&info);
+    HICON icon = CreateIconIndirect(&info);
     if (mask)
         DeleteObject(mask);
-    return record->converted;
+    return icon;
+}
+
+// The shell copies every icon it is given, so the previous one can go without touching what
+// is on display.
+void SetIcon(TrayRecord* record, intptr_t image) {
+    HICON icon = OwnIcon(image);
+    if (record->icon)
+        DestroyIcon(record->icon);
+    record->icon = icon;
+}
+
+void MarkShown(TrayRecord* record, bool shown) {
+    if (record->shown != shown)
+        unshownCount += shown ? -1 : 1;
+    record->shown = shown;
 }
 
 // Common controls version as (major << 16) | minor, or 1 when it cannot be asked.
@@ -219,11 +217,33 @@ bool Notify(DWORD message, TrayIconData* data) {
     return Shell_NotifyIconA(message, reinterpret_cast<NOTIFYICONDATAA*>(data)) != FALSE;
 }
 
+// A refused add may mean the shell holds the icon already (a taskbar that kept its icons, or an
+// earlier add whose answer came too late): a modify then finds it.
+bool ShowIcon(int32_t number, TrayRecord* record) {
+    TrayIconData data = NewIconData(record->owner, number);
+    data.uFlags = NIF_MESSAGE | NIF_ICON;
+    data.uCallbackMessage = TrayCallbackMsg;
+    data.hIcon = record->icon;
+    MarkShown(record, Notify(NIM_ADD, &data) || Notify(NIM_MODIFY, &data));
+    return record->shown;
+}
+
+void ShowEvery(bool onlyRefused) {
+    TrayLock lock;
+    int32_t number = 0;
+    ObjectTableFirst(trayTable);
+    while (auto* record = static_cast<TrayRecord*>(ObjectTableNext(trayTable, &number)))
+        if (!onlyRefused || !record->shown)
+            ShowIcon(number, record);
+}
+
 }  // namespace
 
 void TrayInit() {
-    if (!trayTable)
-        trayTable = ObjectTableCreate(sizeof(TrayRecord), TrayTableStep, TrayRemove);
+    if (trayTable)
+        return;
+    InitializeCriticalSection(&trayLock);
+    trayTable = ObjectTableCreate(sizeof(TrayRecord), TrayTableStep, TrayRemove);
 }
 
 void ImageProbeAlpha() {
@@ -232,49 +252,76 @@ void ImageProbeAlpha() {
 
 bool TrayAlphaIconsSupported() { return alphaIconsSupported; }
 
+// An icon the shell refuses (no taskbar yet at sign-in, say) is kept with its image and shown
+// by a later retry. Under an automatic number it is not kept: the caller, told 0, could never
+// name it again.
 intptr_t TrayAdd(int32_t number, HWND window, intptr_t image) {
-    if (!image || !window)
+    if (!image || !window || !trayTable)
         return 0;
+    TrayLock lock;
     int32_t chosen = 0;
     auto* record = static_cast<TrayRecord*>(ObjectTableClaim(trayTable, number, &chosen));
     if (!record)
         return 0;
-    TrayIconData data = NewIconData(window, chosen);
-    data.uFlags = NIF_MESSAGE | NIF_ICON;
-    data.uCallbackMessage = TrayCallbackMsg;
-    data.hIcon = IconForImage(record, image);
-    if (!Notify(NIM_ADD, &data)) {
-        // The number stays free; nothing may keep the icon converted for it.
-        if (record->converted)
-            DestroyIcon(record->converted);
-        ObjectTableRemove(trayTable, chosen);
-        return 0;
-    }
     record->owner = window;
-    return number == AutoNumber ? chosen : 1;
+    record->shown = true;  // counted among the refused ones only once refused
+    SetIcon(record, image);
+    if (ShowIcon(chosen, record))
+        return number == AutoNumber ? chosen : 1;
+    if (number == AutoNumber)
+        TrayRemove(chosen);
+    return 0;
 }
 
+// An icon the shell does not show takes the image for its next add; a refused modify means
+// the shell has lost the icon, which the next retry adds again.
 int32_t TrayChange(int32_t number, intptr_t image) {
-    if (!image)
+    if (!image || !trayTable)
         return 0;
+    TrayLock lock;
     auto* record = static_cast<TrayRecord*>(ObjectTableGet(trayTable, number));
     if (!record)
         return 0;
+    SetIcon(record, image);
+    if (!record->shown)
+        return 0;
     TrayIconData data = NewIconData(record->owner, number);
     data.uFlags = NIF_ICON;
-    data.hIcon = IconForImage(record, image);
-    return Notify(NIM_MODIFY, &data) ? 1 : 0;
+    data.hIcon = record->icon;
+    if (Notify(NIM_MODIFY, &data))
+        return 1;
+    MarkShown(record, false);
+    return 0;
 }
 
 void TrayRemove(int32_t number) {
+    if (!trayTable)
+        return;
+    TrayLock lock;
     auto* record = static_cast<TrayRecord*>(ObjectTableGet(trayTable, number));
     if (!record)
         return;
     TrayIconData data = NewIconData(record->owner, number);
     Notify(NIM_DELETE, &data);
-    if (record->converted)
-        DestroyIcon(record->converted);
+    MarkShown(record, true);  // no longer waiting for a retry
+    if (record->icon)
+        DestroyIcon(record->icon);
     ObjectTableRemove(trayTable, number);
 }
 
-void TrayFreeAll() { ObjectTableReleaseAll(trayTable); }
+void TrayAddAgain() {
+    if (trayTable)
+        ShowEvery(false);
+}
+
+void TrayRetryFailed() {
+    if (trayTable && unshownCount.load() > 0)
+        ShowEvery(true);
+}
+
+void TrayFreeAll() {
+    if (!trayTable)
+        return;
+    TrayLock lock;
+    ObjectTableReleaseAll(trayTable);
+}
