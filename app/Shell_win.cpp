@@ -134,6 +134,8 @@ StartUp ShellStartUp() {
     if (!ShellBuildWindow())
         return StartUp::NoWindow;
     Publish(static_cast<LONG>(reinterpret_cast<intptr_t>(WinHandle(WatcherWindow))));
+    // Dragging the window or opening its menu must not stop the polls, chimes and tray presses.
+    WinSetModalHandler(ShellHandleEvent);
     StartPoll();
     return StartUp::Running;
 }
@@ -179,7 +181,12 @@ bool ShellHandleEvent(int32_t event) {
     PlayPendingSound();
     switch (event) {
     case EventTimerFired:
+        // A tray icon the taskbar refused (not there yet at sign-in) is asked for again.
+        TrayRetryFailed();
         StartPoll();
+        return true;
+    case EventTaskbarCreated:
+        TrayAddAgain();
         return true;
     case EventTray:
         OnTrayEvent();
