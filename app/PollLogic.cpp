@@ -84,28 +84,28 @@ char* PollIndexAddress(const char* siteRoot, int32_t pos) {
     ScratchEmptyAt(pos);
     StrAppend(siteRoot);
     StrAppend(IndexPath);
-    return ScratchPointerAt(pos + 1);
+    return ScratchAt(pos);
 }
 
 char* PollTotalText(const char* total, int32_t pos) {
     ScratchEmptyAt(pos);
     StrAppend(TotalPrefix);
     StrAppend(total);
-    return ScratchPointerAt(pos + 1);
+    return ScratchAt(pos);
 }
 
 char* PollCounterText(int32_t newCount, int32_t pos) {
     ScratchEmptyAt(pos);
     StrAppend(NewPrefix);
     StrFromInt(newCount, ScratchEnd());
-    return ScratchPointerAt(pos + 1);
+    return ScratchAt(pos);
 }
 
 char* PollStampText(int32_t date, int32_t pos) {
     ScratchEmptyAt(pos);
     StrAppend(StampPrefix);
     DateFormat(StampMask, date, ScratchEnd());
-    return ScratchPointerAt(pos + 1);
+    return ScratchAt(pos);
 }
 
 static void AddRow(void* rows, const char* row) { RowListAdd(static_cast<RowList*>(rows), row); }

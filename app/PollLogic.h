@@ -52,7 +52,7 @@ bool PollReadPage(int32_t file, const char* path, const char* lastTotal, RowList
                   PageContent* page);
 void PageContentFree(PageContent* page);
 
-// Texts built at `pos` in the scratch area, leaving end = pos + length (ready for ScratchPass).
+// Texts built at `pos` in the scratch area, leaving end = pos + length (ready for ScratchMark::Pass).
 // `total` and `siteRoot` must lie outside the area.
 char* PollIndexAddress(const char* siteRoot, int32_t pos);
 char* PollTotalText(const char* total, int32_t pos);   // label 3

@@ -19,27 +19,20 @@ namespace {
 
 constexpr int32_t AppendItem = -1;
 
-// Hands the text built at pos to a label and ends the expression.
-void SetLabel(int32_t label, int32_t pos) {
-    GadgetSetText(label, ScratchPass(pos));
-    ScratchRewind(pos);
-}
-
 bool DownloadPage() {
-    const int32_t addressPos = ScratchEnd();
-    PollIndexAddress(forumSiteRoot, addressPos);
-    const bool downloaded =
-        DownloadToFile(ScratchPass(addressPos), watcher.pagePath, watcherTiming.downloadDeadlineMs);
-    ScratchRewind(addressPos);
-    return downloaded;
+    const ScratchMark address;
+    PollIndexAddress(forumSiteRoot, address.Pos());
+    return DownloadToFile(address.Pass(), watcher.pagePath, watcherTiming.downloadDeadlineMs);
 }
 
 // `changes` alerts at once (a page with more than one total line): label 4 shows the number the
 // last of them would have shown.
 void RaiseAlert(int32_t changes) {
-    const int32_t pos = ScratchEnd();
-    PollCounterText(watcher.newCount.load() + changes - 1, pos);
-    SetLabel(CounterLabel, pos);
+    {
+        const ScratchMark counter;
+        PollCounterText(watcher.newCount.load() + changes - 1, counter.Pos());
+        GadgetSetText(CounterLabel, counter.Pass());
+    }
     WatcherShowIcon(IconNew, IconNewSize);
     watcher.soundPending.store(1);
     watcher.newCount.fetch_add(changes);
@@ -49,9 +42,9 @@ void ShowTotal(const PageContent& page) {
     // A quiet page leaves the label alone: setting the text it already shows would cost a
     // message to the main thread and a repaint every cycle.
     if (!PollTotalShown(watcher.lastTotalText, page.total)) {
-        const int32_t pos = ScratchEnd();
-        PollTotalText(page.total, pos);
-        SetLabel(TotalLabel, pos);
+        const ScratchMark total;
+        PollTotalText(page.total, total.Pos());
+        GadgetSetText(TotalLabel, total.Pass());
     }
     if (page.totalChanges)
         RaiseAlert(page.totalChanges);
@@ -120,9 +113,9 @@ bool ReadPage(PageLock* lock, PageContent* page) {
 }
 
 void StampTime() {
-    const int32_t pos = ScratchEnd();
-    PollStampText(DateNow(), pos);
-    SetLabel(StatusLabel, pos);
+    const ScratchMark stamp;
+    PollStampText(DateNow(), stamp.Pos());
+    GadgetSetText(StatusLabel, stamp.Pass());
 }
 
 }  // namespace

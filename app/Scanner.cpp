@@ -50,9 +50,9 @@ char* ExtractBetween(const char* text, const char* left, const char* right, int3
 // caller can hand the same line to the next rule.
 static int32_t BuildPosAfter(const char* line) {
     int32_t pos = ScratchEnd();
-    int32_t offset = ScratchOffsetOf(line);
-    if (offset) {
-        int32_t past = offset + StrLen(line);  // one past the line's terminator
+    int32_t at = ScratchPosOf(line);
+    if (at != ScratchOutside) {
+        int32_t past = at + StrLen(line) + 1;  // one past the line's terminator
         if (past > pos)
             pos = past;
     }
@@ -64,24 +64,23 @@ bool TotalFromLine(const char* line, StrVar* total) {
         return false;
     if (!total)
         return true;
-    int32_t saved = ScratchEnd();
+    const ScratchMark mark;
     int32_t pos = BuildPosAfter(line);
     // From the start of the line, not from the marker: the first bold run anywhere counts.
     ExtractBetween(line, TotalOpen, TotalClose, pos);
     StrVarFromScratch(total, pos);
-    ScratchRewind(saved);
     return true;
 }
 
 // s = StrRemove(s, needle) for a needle built in the area at pos by the caller; returns the
 // new length of s.
 static int32_t RemovePassed(StrVar* s, int32_t pos) {
-    char* needle = ScratchPass(pos);
+    const ScratchMark built(pos);
+    const char* needle = built.Pass();
     int32_t out = ScratchEnd();
     StrRemove(*s, needle, out);
     int32_t len = ScratchEnd() - out;
     StrVarFromScratch(s, out);
-    ScratchRewind(pos);
     return len;
 }
 
@@ -108,7 +107,7 @@ bool UsersFromLine(const char* line, RowSink sink, void* context, int32_t* count
         *count = 0;
     if (StrFind(line, UsersMarker, 1) == 0)
         return false;
-    int32_t saved = ScratchEnd();
+    const ScratchMark mark;
     int32_t pos = BuildPosAfter(line);
     StrVar s = nullptr, tag = nullptr, name = nullptr;
     StrVarsGuard guard(&s, &tag, &name);
@@ -143,6 +142,5 @@ bool UsersFromLine(const char* line, RowSink sink, void* context, int32_t* count
     }
     if (count)
         *count = rows;
-    ScratchRewind(saved);
     return true;
 }

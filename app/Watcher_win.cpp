@@ -50,21 +50,20 @@ bool WatcherInit() {
 // too long. The probe is named after the process, so two copies starting at once do not meet,
 // and goes when its handle closes.
 bool WatcherFindPageFile() {
-    const int32_t pos = ScratchEnd();
-    TempDirectory(pos);  // ends in a separator
-    if (ScratchEnd() == pos)
+    const ScratchMark path;
+    TempDirectory(path.Pos());  // ends in a separator
+    if (ScratchEnd() == path.Pos())
         return false;
     StrAppend(ProbeName);
     StrFromInt(GetCurrentProcessId(), ScratchEnd());
-    HANDLE probe = CreateFileA(ScratchPass(pos), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    HANDLE probe = CreateFileA(path.Pass(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    ScratchRewind(pos);
     if (probe == INVALID_HANDLE_VALUE)
         return false;
     CloseHandle(probe);
-    TempDirectory(pos);
+    TempDirectory(path.Pos());  // the page file's path, over the probe's
     StrAppend(PageFileName);
-    StrVarFromScratch(&watcher.pagePath, pos);
+    StrVarFromScratch(&watcher.pagePath, path.Pos());
     return true;
 }
 

@@ -23,9 +23,8 @@ static int ReadPage(const std::string& path) {
     if (!FileOpenRead(0, path.c_str()))
         return -1;
     for (; !FileAtEnd(0); ++lines) {
-        const int32_t pos = ScratchEnd();
-        FileReadLine(0, pos);
-        ScratchRewind(pos);
+        const ScratchMark line;
+        FileReadLine(0, line.Pos());
     }
     FileClose(0);
     return lines;

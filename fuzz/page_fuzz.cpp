@@ -55,22 +55,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bool totalLine = false;
     for (const std::string& want : Split(std::string(reinterpret_cast<const char*>(data), size))) {
         FUZZ_CHECK(!FileAtEnd(0));
-        const int32_t pos = ScratchEnd();
-        FUZZ_CHECK(FileReadLine(0, pos) == want);
-        const int32_t line = pos + 1;  // not passed: the rules must build past its terminator
-        if (TotalFromLine(ScratchPointerAt(line), &total) && userCount < 0) {
+        const ScratchMark line;  // not passed: the rules must build past its terminator
+        FUZZ_CHECK(FileReadLine(0, line.Pos()) == want);
+        if (TotalFromLine(ScratchAt(line.Pos()), &total) && userCount < 0) {
             changes += PollTotalAlerts(lastTotal.c_str(), total) ? 1 : 0;
             lastTotal = total ? total : "";
             totalLine = true;
         }
         int32_t rows = 0, count = -1;
-        const bool users = UsersFromLine(ScratchPointerAt(line), CountRow, &rows, &count);
+        const bool users = UsersFromLine(ScratchAt(line.Pos()), CountRow, &rows, &count);
         FUZZ_CHECK(users ? count == rows : rows == 0);
         lines += userCount < 0;
         userCount = users && userCount < 0 ? count : userCount;
-        FUZZ_CHECK(ScratchPointerAt(line) == want);
-        FUZZ_CHECK(ScratchEnd() == pos + static_cast<int32_t>(want.size()));
-        ScratchRewind(pos);
+        FUZZ_CHECK(ScratchAt(line.Pos()) == want);
+        FUZZ_CHECK(ScratchEnd() == line.Pos() + static_cast<int32_t>(want.size()));
     }
     FUZZ_CHECK(FileAtEnd(0) && !*FileReadLine(0, ScratchEnd()));  // past the end, reads are empty
     StrVarFree(total);

@@ -60,7 +60,7 @@ TEST(RowList, EqualOnlyForTheSameRowsInOrder) {
 }
 
 // Each text is built after the earlier ones, the last long enough to move the area: each reads
-// whole through the pointer it returned, and the earlier ones through their offsets.
+// whole through the pointer it returned, and the earlier ones through their positions.
 TEST(PollTexts, BuildAfterEarlierResultsWhileTheAreaGrows) {
     ASSERT_TRUE(PrivateHeapCreate());  // date formatting copies its mask there
     ScratchInit();
@@ -72,6 +72,6 @@ TEST(PollTexts, BuildAfterEarlierResultsWhileTheAreaGrows) {
     const int32_t last = ScratchEnd() + 1;
     EXPECT_EQ(PollTotalText(total.c_str(), last), std::string(TotalPrefix) + total);
     EXPECT_EQ(ScratchEnd(), last + static_cast<int32_t>(sizeof TotalPrefix - 1 + total.size()));
-    EXPECT_EQ(ScratchPointerAt(1), counter);
-    EXPECT_EQ(ScratchPointerAt(static_cast<int32_t>(counter.size()) + 2), stamp);
+    EXPECT_EQ(ScratchAt(0), counter);
+    EXPECT_EQ(ScratchAt(static_cast<int32_t>(counter.size()) + 1), stamp);
 }

@@ -51,10 +51,12 @@ TEST(TotalFromLine, TakesFirstBoldRunOfAMarkedLine) {
         EXPECT_EQ(TotalOf(c[0].c_str()), c[1]) << c[0];
     // Arguments built in the area are copied before the result overwrites them.
     ScratchInit();
+    const ScratchMark text;
     StrAppend("<<x>>");
-    char* text = ScratchPass(0);
+    const char* passedText = text.Pass();
+    const ScratchMark open;
     StrAppend("<");
-    EXPECT_STREQ(ExtractBetween(text, ScratchPass(6), ">", 0), "<x");
+    EXPECT_STREQ(ExtractBetween(passedText, open.Pass(), ">", text.Pos()), "<x");
 }
 
 TEST(UsersFromLine, SplitsRowsWithOneSurplusPass) {

@@ -118,11 +118,6 @@ char* ScratchAt(int32_t pos) {
     return area.base + pos;
 }
 
-static_assert(ScratchOutside + 1 == 0, "outside the area the 1-based offset is 0");
-int32_t ScratchOffsetOf(const char* p) { return ScratchPosOf(p) + 1; }
-
-char* ScratchPointerAt(int32_t offset) { return offset < 1 ? nullptr : ScratchAt(offset - 1); }
-
 char* ScratchPass(int32_t pos) {
     if (!EnsureArea())
         return emptyText;

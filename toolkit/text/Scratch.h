@@ -52,8 +52,3 @@ private:
     const char* text_;
     int32_t pos_;
 };
-
-// The 1-based forms (offset = position + 1, 0 = outside), kept until app/ and toolkit/window use
-// the positions above; new code does not call them.
-int32_t ScratchOffsetOf(const char* p);
-char* ScratchPointerAt(int32_t offset);

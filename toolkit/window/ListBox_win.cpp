@@ -87,7 +87,7 @@ struct CopyRequest {
 };
 
 static char* ListBoxGetItemText(GadgetRecord* record, int32_t position) {
-    const int32_t pos = ScratchEnd();
+    const int32_t pos = ScratchEnd();  // no mark: the text built here is the caller's result
     CopyRequest request{nullptr, 0};
     auto needed = static_cast<int32_t>(
         Send(record, ListBoxCopyItemMsg, Position(position), reinterpret_cast<LPARAM>(&request)));
