@@ -13,8 +13,8 @@
 WatcherState watcher;
 
 namespace {
-// Named after the page file, which every copy of every build shares.
-constexpr char PageLockName[] = "Local\\forumwatch Temp.htm";
+// The page lock is named after the page file, which every copy of every build shares.
+constexpr char PageLockPrefix[] = "Local\\forumwatch ";
 HANDLE watcherLock;
 HANDLE pageLock;
 HANDLE scanLock;
@@ -39,8 +39,12 @@ bool WatcherInit() {
     watcher.pageRows = RowList{};
     if (!watcherLock)
         watcherLock = CreateMutexA(nullptr, FALSE, nullptr);
-    if (!pageLock)
-        pageLock = CreateMutexA(nullptr, FALSE, PageLockName);
+    if (!pageLock) {
+        const ScratchMark name;
+        StrAppend(PageLockPrefix);
+        StrAppend(PageFileName);
+        pageLock = CreateMutexA(nullptr, FALSE, name.Pass());
+    }
     if (!scanLock)
         scanLock = CreateMutexA(nullptr, FALSE, nullptr);
     return watcherLock && pageLock && scanLock;
