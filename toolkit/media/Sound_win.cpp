@@ -277,6 +277,8 @@ DWORD WINAPI SoundThreadMain(void*) {
                 lastStarted = GetTickCount();
                 releaseDue = lastStarted + lengthMs + ReleaseMarginMs;
                 heardSpan = lengthMs < HeardMs ? lengthMs : HeardMs;
+            } else if (device) {
+                releaseDue = GetTickCount();  // opened for a sound freed since: looked at now
             }
             timeout = 0;  // the next request, if any, is looked at straight away
             continue;
