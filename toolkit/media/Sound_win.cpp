@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 #include <dsound.h>
+#include <objbase.h>
 
 #include <cstring>
 #include <type_traits>
@@ -44,6 +45,11 @@ constexpr uint32_t WaveFormatExBytes = sizeof(WAVEFORMATEX);
 constexpr DWORD ReleaseMarginMs = 300;
 constexpr DWORD QuietCheckMs = 250;
 constexpr DWORD MsPerSecond = 1000;
+// A chime asked for while the previous one has sounded for less than this (or its whole length,
+// if shorter) waits until then, so that two alerts close together are heard as two.
+constexpr DWORD HeardMs = 1500;
+// Plays asked for and not yet carried out; more than this many in a row are refused.
+constexpr int32_t PendingLimit = 16;
 
 using DirectSoundCreateProc = HRESULT(WINAPI*)(LPCGUID, LPDIRECTSOUND*, LPUNKNOWN);
 
@@ -51,13 +57,19 @@ ObjectTable* soundTable;
 HMODULE dsoundLibrary;
 DirectSoundCreateProc directSoundCreate;
 HWND soundWindow;
-// The device is let go on a thread of the system's timer queue: everything below is used
-// under the lock.
+// Opening a device takes up to a third of a second, so the sound thread alone opens, plays and
+// lets go of it, and callers only leave it requests. The device and the primary buffer belong
+// to that thread; the table, the sounds' buffers and the requests are used under the lock,
+// which is never held while the device opens or closes.
 CRITICAL_SECTION soundLock;
 IDirectSound* device;
 IDirectSoundBuffer* primaryBuffer;
-HANDLE releaseTimer;  // the pending release, or 0
-uintptr_t playCount;  // a release armed before the latest play (or shut-down) does nothing
+HANDLE soundThread;  // running, or 0
+HANDLE soundWake;    // auto-reset: a request, or the thread is to stop
+bool soundStopping;
+int32_t pending[PendingLimit];  // sound numbers in the order asked for: a ring
+int32_t pendingFirst;
+int32_t pendingCount;
 
 class SoundLock {
 public:
@@ -126,13 +138,17 @@ bool LoadDirectSound() {
 
 // Every buffer, the primary one and the device run code of the library (a mixing thread among
 // it), so they all go before the library does. The sounds keep their samples for the next open.
+// Only the sound thread (or shut-down, once it has ended) calls this.
 void CloseDevice() {
-    int32_t number = 0;
-    ObjectTableFirst(soundTable);
-    while (auto* record = static_cast<SoundRecord*>(ObjectTableNext(soundTable, &number))) {
-        if (record->buffer)
-            record->buffer->Release();
-        record->buffer = nullptr;
+    {
+        SoundLock lock;
+        int32_t number = 0;
+        ObjectTableFirst(soundTable);
+        while (auto* record = static_cast<SoundRecord*>(ObjectTableNext(soundTable, &number))) {
+            if (record->buffer)
+                record->buffer->Release();
+            record->buffer = nullptr;
+        }
     }
     if (primaryBuffer)
         primaryBuffer->Release();
@@ -183,19 +199,6 @@ IDirectSoundBuffer* CreateFilledBuffer(const SoundRecord* record) {
     return buffer;
 }
 
-// A sound still playing starts over rather than overlapping itself.
-bool PlayOnDevice(SoundRecord* record) {
-    if (!device && !OpenDevice())
-        return false;
-    if (!record->buffer)
-        record->buffer = CreateFilledBuffer(record);
-    if (!record->buffer)
-        return false;
-    record->buffer->Stop();
-    record->buffer->SetCurrentPosition(0);
-    return record->buffer->Play(0, 0, 0) == DS_OK;
-}
-
 bool AnyPlaying() {
     int32_t number = 0;
     DWORD status = 0;
@@ -207,47 +210,135 @@ bool AnyPlaying() {
     return playing;
 }
 
-void CALLBACK ReleaseWhenQuiet(void* armedAt, BOOLEAN);
-
-// The previous timer is only marked for deletion: it may be the one running this very call.
-void ArmRelease(DWORD afterMs) {
-    if (releaseTimer)
-        DeleteTimerQueueTimer(nullptr, releaseTimer, nullptr);
-    releaseTimer = nullptr;
-    if (!CreateTimerQueueTimer(&releaseTimer, nullptr, ReleaseWhenQuiet,
-                               reinterpret_cast<void*>(playCount), afterMs, 0,
-                               WT_EXECUTEONLYONCE))
-        releaseTimer = nullptr;
-}
-
-void CALLBACK ReleaseWhenQuiet(void* armedAt, BOOLEAN) {
-    SoundLock lock;
-    if (reinterpret_cast<uintptr_t>(armedAt) != playCount)
-        return;
-    if (AnyPlaying())
-        ArmRelease(QuietCheckMs);
-    else
-        CloseDevice();
-}
-
 DWORD PlayingMs(const SoundRecord* record) {
     const auto* format = reinterpret_cast<const WAVEFORMATEX*>(record->wave);
     const DWORD perSecond = format->nAvgBytesPerSec ? format->nAvgBytesPerSec : 1;
     return static_cast<DWORD>(uint64_t(record->sampleBytes) * MsPerSecond / perSecond);
 }
 
+enum class PlayResult { Played, Failed, NoSound };
+
+// A sound still playing starts over rather than overlapping itself. The sound may have been
+// freed or replaced since it was asked for: whatever is under its number now plays.
+PlayResult PlayOnDevice(int32_t number, DWORD* lengthMs) {
+    if (!device && !OpenDevice())
+        return PlayResult::Failed;
+    SoundLock lock;
+    auto* record = static_cast<SoundRecord*>(ObjectTableGet(soundTable, number));
+    if (!record)
+        return PlayResult::NoSound;
+    if (!record->buffer)
+        record->buffer = CreateFilledBuffer(record);
+    if (!record->buffer)
+        return PlayResult::Failed;
+    record->buffer->Stop();
+    record->buffer->SetCurrentPosition(0);
+    *lengthMs = PlayingMs(record);
+    return record->buffer->Play(0, 0, 0) == DS_OK ? PlayResult::Played : PlayResult::Failed;
+}
+
+// Waits on the wake event for the next request, the next chime's turn or the device's release;
+// with no device open it waits for a request alone, and costs nothing.
+DWORD WINAPI SoundThreadMain(void*) {
+    // Some DirectSound builds reach the system's audio endpoints through COM.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    DWORD releaseDue = 0;   // tick count, while the device is open
+    DWORD lastStarted = 0;  // tick count at the latest chime's start
+    DWORD heardSpan = 0;    // how long after it the next chime may start
+    for (DWORD timeout = INFINITE;; WaitForSingleObject(soundWake, timeout)) {
+        const DWORD now = GetTickCount();
+        const bool mayPlay = now - lastStarted >= heardSpan;
+        bool asked = false, waiting = false;
+        int32_t number = 0;
+        {
+            SoundLock lock;
+            if (soundStopping)
+                break;
+            if (pendingCount > 0 && mayPlay) {
+                number = pending[pendingFirst];
+                pendingFirst = (pendingFirst + 1) % PendingLimit;
+                --pendingCount;
+                asked = true;
+            }
+            waiting = pendingCount > 0;
+        }
+        if (asked) {
+            // Failing may mean the device went away since the last chime: it is let go and
+            // opened afresh once; failing again gives up on this chime alone.
+            DWORD lengthMs = 0;
+            PlayResult result = PlayOnDevice(number, &lengthMs);
+            if (result == PlayResult::Failed) {
+                CloseDevice();
+                result = PlayOnDevice(number, &lengthMs);
+                if (result == PlayResult::Failed)
+                    CloseDevice();
+            }
+            if (result == PlayResult::Played) {
+                lastStarted = GetTickCount();
+                releaseDue = lastStarted + lengthMs + ReleaseMarginMs;
+                heardSpan = lengthMs < HeardMs ? lengthMs : HeardMs;
+            } else if (device) {
+                releaseDue = GetTickCount();  // opened for a sound freed since: looked at now
+            }
+            timeout = 0;  // the next request, if any, is looked at straight away
+            continue;
+        }
+        if (device && static_cast<int32_t>(now - releaseDue) >= 0) {
+            bool playing = false;
+            {
+                SoundLock lock;
+                playing = AnyPlaying();
+            }
+            if (playing)
+                releaseDue = now + QuietCheckMs;
+            else
+                CloseDevice();
+        }
+        timeout = device ? releaseDue - now : INFINITE;
+        if (waiting && heardSpan - (now - lastStarted) < timeout)
+            timeout = heardSpan - (now - lastStarted);
+    }
+    CloseDevice();
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    return 0;
+}
+
+// Debuggers and the tests tell the thread by its name; systems without names skip it.
+void NameSoundThread() {
+    using SetDescriptionProc = HRESULT(WINAPI*)(HANDLE, PCWSTR);
+    const auto setDescription = reinterpret_cast<SetDescriptionProc>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetThreadDescription")));
+    if (setDescription)
+        setDescription(soundThread, L"sound");
+}
+
+bool StartSoundThread() {
+    if (soundThread)
+        return true;
+    if (!soundWake)
+        soundWake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (!soundWake)
+        return false;
+    soundStopping = false;
+    soundThread = CreateThread(nullptr, 0, SoundThreadMain, nullptr, 0, nullptr);
+    if (soundThread)
+        NameSoundThread();
+    return soundThread != nullptr;
+}
+
 }  // namespace
 
 // The device is not opened here: the first chime opens it, so a device that appears later
-// is found then. Ready means DirectSound exists to ask.
+// is found then. Ready means DirectSound exists to ask and the sound thread runs.
 int32_t SoundInit() {
     if (!soundTable) {
         InitializeCriticalSection(&soundLock);
         soundTable = ObjectTableCreate(sizeof(SoundRecord), SoundTableStep, SoundFree);
     }
-    if (!soundTable || !CreateSoundWindow())
+    if (!soundTable || !CreateSoundWindow() || !LoadDirectSound())
         return 0;
-    return LoadDirectSound() ? 1 : 0;
+    return StartSoundThread() ? 1 : 0;
 }
 
 // A format block shorter than WAVEFORMATEX ends before cbSize, which the device reads anyway:
@@ -279,25 +370,20 @@ intptr_t SoundFromMemory(int32_t number, const void* data, size_t size) {
     return number == AutoNumber ? chosen : reinterpret_cast<intptr_t>(wave);
 }
 
-// Opening or playing that fails may mean the device went away since the last chime: it is let
-// go and opened afresh once more. The device is let go once every sound has played, off the
-// caller's path.
+// Called on the window's thread: the sound thread opens the device and plays, so this only
+// leaves the request. Each request is a chime of its own, however close to the one before.
 int32_t SoundPlay(int32_t number) {
     if (!soundTable)
         return 0;
-    SoundLock lock;
-    auto* record = static_cast<SoundRecord*>(ObjectTableGet(soundTable, number));
-    if (!record)
-        return 0;
-    ++playCount;
-    if (!PlayOnDevice(record)) {
-        CloseDevice();
-        if (!PlayOnDevice(record)) {
-            CloseDevice();
+    {
+        SoundLock lock;
+        if (!soundThread || soundStopping || pendingCount == PendingLimit ||
+            !ObjectTableGet(soundTable, number))
             return 0;
-        }
+        pending[(pendingFirst + pendingCount) % PendingLimit] = number;
+        ++pendingCount;
     }
-    ArmRelease(PlayingMs(record) + ReleaseMarginMs);
+    SetEvent(soundWake);
     return 1;
 }
 
@@ -314,23 +400,27 @@ void SoundFree(int32_t number) {
     ObjectTableRemove(soundTable, number);
 }
 
-// A release still pending is called off first and waited for if it has begun; it must not hold
-// the lock meanwhile, since a running release needs it to finish.
+// The sound thread is stopped first and waited for without the lock, which it needs to finish;
+// it lets go of the device itself. Requests it had not carried out are dropped.
 void SoundFreeAll() {
     if (!soundTable)
         return;
-    HANDLE pending = nullptr;
+    HANDLE thread = nullptr;
     {
         SoundLock lock;
-        ++playCount;
-        pending = releaseTimer;
-        releaseTimer = nullptr;
+        soundStopping = true;
+        thread = soundThread;
+        soundThread = nullptr;
     }
-    if (pending)
-        DeleteTimerQueueTimer(nullptr, pending, INVALID_HANDLE_VALUE);
+    if (thread) {
+        SetEvent(soundWake);
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
+    CloseDevice();  // only when the thread could not be started: then nothing is open
     SoundLock lock;
+    pendingCount = 0;
     ObjectTableReleaseAll(soundTable);
-    CloseDevice();
     if (dsoundLibrary)
         FreeLibrary(dsoundLibrary);
     dsoundLibrary = nullptr;
