@@ -1,8 +1,8 @@
 // Downloads from a page server inside the test: which answers count, what a download leaves of
 // its thread's COM, and the deadline against a server that stalls mid-page, many times over.
 #include "app/Download.h"
+#include "LoopbackServer.h"
 
-#include <winsock2.h>
 #include <windows.h>
 #include <objbase.h>
 
@@ -37,36 +37,17 @@ void Answer(SOCKET client) {
         (status == 302 ? "Location: /200/0/" + std::to_string(id) + "\r\n" : "") +
         "Content-Length: 4096\r\nConnection: close\r\n\r\n" + half;
     send(client, head.data(), static_cast<int>(head.size()), 0);
-    fd_set hangUp;
-    FD_ZERO(&hangUp);
-    FD_SET(client, &hangUp);
-    timeval wait = {static_cast<long>(silence / 1000), static_cast<long>(silence % 1000 * 1000)};
-    select(0, &hangUp, nullptr, nullptr, &wait);
+    if (silence) {  // a receive ends at the timeout or when the client hangs up
+        setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<char*>(&silence),
+                   sizeof silence);
+        recv(client, request, sizeof request, 0);
+    }
     send(client, half.data(), static_cast<int>(half.size()), 0);
     closesocket(client);
 }
 
-// Listens on a port the system picks for the whole run; returns the server's address.
-std::string Serve() {
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-    const SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int size = sizeof address;
-    bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
-    listen(listener, SOMAXCONN);
-    std::thread([listener] {
-        for (SOCKET client; (client = accept(listener, nullptr, nullptr)) != INVALID_SOCKET;)
-            std::thread(Answer, client).detach();
-    }).detach();
-    return "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
-}
-
 bool Fetch(int status, uint32_t silence, int id, uint32_t deadline) {
-    static const std::string root = Serve();
+    static const std::string root = ServeLoopback(Answer);
     char path[MAX_PATH] = {};
     GetTempPathA(sizeof path, path);
     const std::string file = path + std::to_string(GetCurrentThreadId()) + ".htm";
