@@ -13,6 +13,7 @@
 #include <iterator>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -63,23 +64,21 @@ bool Fetch(int status, uint32_t silence, int id, uint32_t deadline) {
 // not joined, had joined the same kind, or the other kind.
 TEST(DownloadToFile, CountsOnly2xxAnswersAndLeavesTheThreadsComAsItFound) {
     constexpr DWORD None = ~0u;
-    const struct {
-        DWORD before;
-        HRESULT rejoin;  // of a single-threaded apartment, right after the download
-    } cases[] = {{None, S_OK},
-                 {COINIT_APARTMENTTHREADED, S_FALSE},
-                 {COINIT_MULTITHREADED, RPC_E_CHANGED_MODE}};
+    // The COM state before, and what joining a single-threaded apartment returns after.
+    const std::pair<DWORD, HRESULT> cases[] = {{None, S_OK},
+                                               {COINIT_APARTMENTTHREADED, S_FALSE},
+                                               {COINIT_MULTITHREADED, RPC_E_CHANGED_MODE}};
     for (const auto& c : cases)
         std::thread([&c] {
-            if (c.before != None)
-                CoInitializeEx(nullptr, c.before);
+            if (c.first != None)
+                CoInitializeEx(nullptr, c.first);
             for (int status : {200, 302, 404, 500, 503})
-                EXPECT_EQ(Fetch(status, 0, 0, 20000), status < 400) << status << " " << c.before;
+                EXPECT_EQ(Fetch(status, 0, 0, 20000), status < 400) << status << " " << c.first;
             const HRESULT rejoin = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-            EXPECT_EQ(rejoin, c.rejoin) << c.before;
-            for (int joins = SUCCEEDED(rejoin) + (c.before != None); joins > 0; --joins)
+            EXPECT_EQ(rejoin, c.second) << c.first;
+            for (int joins = SUCCEEDED(rejoin) + (c.first != None); joins > 0; --joins)
                 CoUninitialize();
-            EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK) << c.before;
+            EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK) << c.first;
             CoUninitialize();
         }).join();
 }
