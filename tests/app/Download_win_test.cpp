@@ -8,9 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdio>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <utility>
@@ -20,35 +17,10 @@ namespace {
 
 constexpr uint32_t Deadline = 1500;  // ms; short, so that stalls around it cost little
 constexpr DWORD Slack = 2000;        // ms a download may take past its deadline, or to start
-constexpr int Lanes = 5, PerLane = 10;
-std::atomic<DWORD> arrived[Lanes * PerLane + 1];  // tick at which the server had each request
-
-// Answers GET /<status>/<silence ms>/<id>: the headers and half the body, then, after the silence
-// or once the client hangs up, the rest. A 302 sends the client on to a 200 of the same id.
-void Answer(SOCKET client) {
-    char request[1024] = {};
-    recv(client, request, sizeof request - 1, 0);
-    int status = 0, id = 0;
-    DWORD silence = 0;
-    std::sscanf(request, "GET /%d/%lu/%d", &status, &silence, &id);
-    arrived[id % std::size(arrived)] = GetTickCount();
-    const std::string half(2048, 'x');
-    const std::string head =
-        "HTTP/1.1 " + std::to_string(status) + " Test\r\n" +
-        (status == 302 ? "Location: /200/0/" + std::to_string(id) + "\r\n" : "") +
-        "Content-Length: 4096\r\nConnection: close\r\n\r\n" + half;
-    send(client, head.data(), static_cast<int>(head.size()), 0);
-    if (silence) {  // a receive ends at the timeout or when the client hangs up
-        setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<char*>(&silence),
-                   sizeof silence);
-        recv(client, request, sizeof request, 0);
-    }
-    send(client, half.data(), static_cast<int>(half.size()), 0);
-    closesocket(client);
-}
+constexpr int Lanes = 5, PerLane = 10;  // ids 1 to 50 of the server's 64
 
 bool Fetch(int status, uint32_t silence, int id, uint32_t deadline) {
-    static const std::string root = ServeLoopback(Answer);
+    static const std::string root = ServeLoopback();
     char path[MAX_PATH] = {};
     GetTempPathA(sizeof path, path);
     const std::string file = path + std::to_string(GetCurrentThreadId()) + ".htm";

@@ -36,18 +36,6 @@ std::string Page(const std::string& total, int users) {
     return line + "</span></td>\r\n";
 }
 
-// What the server inside the test answers every request with.
-std::string page;
-
-void AnswerPage(SOCKET client) {
-    std::string request(4096, '\0');
-    recv(client, &request[0], static_cast<int>(request.size()), 0);
-    const std::string answer = "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(page.size()) +
-                               "\r\nConnection: close\r\n\r\n" + page;
-    send(client, answer.data(), static_cast<int>(answer.size()), 0);
-    closesocket(client);
-}
-
 HWND Control(int32_t number) { return GetDlgItem(WinHandle(WatcherWindow), number); }
 
 // What the cycle asked of the controls: stamps and totals set on labels 1 and 3, list emptyings
@@ -66,7 +54,7 @@ LRESULT CALLBACK CountAsks(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 }
 
 Asked Cycle(const std::string& next) {
-    page = next;
+    servedPage = next;
     asked = Asked{};
     PollForum(0);
     return asked;
@@ -87,7 +75,7 @@ protected:
         ASSERT_TRUE(WatcherInit());
         ASSERT_TRUE(WatcherFindPageFile());
         ASSERT_TRUE(ShellBuildWindow());
-        static const std::string root = ServeLoopback(AnswerPage);
+        static const std::string root = ServeLoopback() + "200/0/0/";
         forumSiteRoot = root.c_str();
         const int32_t numbers[] = {StatusLabel, TotalLabel, UserList};
         for (int i = 0; i < 3; ++i)
@@ -142,7 +130,7 @@ TEST_F(PollForumTest, QuietCyclesAskTheWindowForTheStampOnly) {
 // a scan: here the rows are in while the lock is still held.
 TEST_F(PollForumTest, ThePageIsReadBeforeTheWatcherLockIsTaken) {
     WatcherLock(LockWaiter::MainThread);
-    page = Page("300", 500);
+    servedPage = Page("300", 500);
     std::atomic<bool> done{false};
     std::thread cycle([&] { done = PollForum(0) == 0; });
     const DWORD deadline = GetTickCount() + WaitLimit;
