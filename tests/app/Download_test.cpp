@@ -3,24 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <tuple>
 #include <vector>
 
 TEST(DownloadOverBound, GivesUpPastTheCapOrAtTheDeadlineOnly) {
     constexpr uint32_t Deadline = 60000;
-    const struct {
-        uint64_t bytes;
-        uint32_t elapsedMs;
-        bool over;
-    } cases[] = {
+    const std::tuple<uint64_t, uint32_t, bool> cases[] = {
+        // bytes, ms since the start, over
         {0, 0, false},
         {DownloadByteCap, Deadline - 1, false},  // both bounds reached, none passed
         {DownloadByteCap + 1, 0, true},
         {0, Deadline, true},           // silence alone ends it
         {uint64_t(1) << 40, 0, true},  // past 32 bits of bytes too
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(DownloadOverBound(c.bytes, c.elapsedMs, Deadline), c.over)
-            << c.bytes << " B, " << c.elapsedMs << " ms";
+    for (const auto& [bytes, elapsedMs, over] : cases)
+        EXPECT_EQ(DownloadOverBound(bytes, elapsedMs, Deadline), over)
+            << bytes << " B, " << elapsedMs << " ms";
     // The 32-bit millisecond counter wraps every 49.7 days, possibly during a download.
     EXPECT_EQ(DownloadElapsedMs(1000, 61000), 60000u);
     EXPECT_EQ(DownloadElapsedMs(UINT32_MAX - 999, 500), 1500u);

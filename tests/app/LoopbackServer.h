@@ -23,19 +23,19 @@ inline void AnswerRequest(SOCKET client) {
     DWORD silence = 0;
     std::sscanf(request, "GET /%d/%lu/%d", &status, &silence, &id);
     arrived[id % std::size(arrived)] = GetTickCount();
+    const size_t half = servedPage.size() / 2;
     const std::string head =
         "HTTP/1.1 " + std::to_string(status) + " Test\r\n" +
         (status == 302 ? "Location: /200/0/" + std::to_string(id) + "\r\n" : "") +
         "Content-Length: " + std::to_string(servedPage.size()) + "\r\nConnection: close\r\n\r\n" +
-        servedPage.substr(0, servedPage.size() / 2);
+        servedPage.substr(0, half);
     send(client, head.data(), static_cast<int>(head.size()), 0);
     if (silence) {  // a receive ends at the timeout or when the client hangs up
         setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<char*>(&silence),
                    sizeof silence);
         recv(client, request, sizeof request, 0);
     }
-    const std::string rest = servedPage.substr(servedPage.size() / 2);
-    send(client, rest.data(), static_cast<int>(rest.size()), 0);
+    send(client, servedPage.data() + half, static_cast<int>(servedPage.size() - half), 0);
     closesocket(client);
 }
 
