@@ -15,8 +15,8 @@
 
 namespace {
 
-constexpr uint32_t Deadline = 1500;  // ms; short, so that stalls around it cost little
-constexpr DWORD Slack = 2000;        // ms a download may take past its deadline, or to start
+constexpr uint32_t Deadline = 1500;     // ms; short, so that stalls around it cost little
+constexpr DWORD Slack = 2000;           // ms a download may take past its deadline, or to start
 constexpr int Lanes = 5, PerLane = 10;  // ids 1 to 50 of the server's 64
 
 bool Fetch(int status, uint32_t silence, int id, uint32_t deadline) {
