@@ -1,72 +1,26 @@
 // Downloads from a page server inside the test: which answers count, what a download leaves of
 // its thread's COM, and the deadline against a server that stalls mid-page, many times over.
 #include "app/Download.h"
+#include "LoopbackServer.h"
 
-#include <winsock2.h>
 #include <windows.h>
 #include <objbase.h>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdio>
-#include <iterator>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
 
-constexpr uint32_t Deadline = 1500;  // ms; short, so that stalls around it cost little
-constexpr DWORD Slack = 2000;        // ms a download may take past its deadline, or to start
-constexpr int Lanes = 5, PerLane = 10;
-std::atomic<DWORD> arrived[Lanes * PerLane + 1];  // tick at which the server had each request
-
-// Answers GET /<status>/<silence ms>/<id>: the headers and half the body, then, after the silence
-// or once the client hangs up, the rest. A 302 sends the client on to a 200 of the same id.
-void Answer(SOCKET client) {
-    char request[1024] = {};
-    recv(client, request, sizeof request - 1, 0);
-    int status = 0, id = 0;
-    DWORD silence = 0;
-    std::sscanf(request, "GET /%d/%lu/%d", &status, &silence, &id);
-    arrived[id % std::size(arrived)] = GetTickCount();
-    const std::string half(2048, 'x');
-    const std::string head =
-        "HTTP/1.1 " + std::to_string(status) + " Test\r\n" +
-        (status == 302 ? "Location: /200/0/" + std::to_string(id) + "\r\n" : "") +
-        "Content-Length: 4096\r\nConnection: close\r\n\r\n" + half;
-    send(client, head.data(), static_cast<int>(head.size()), 0);
-    fd_set hangUp;
-    FD_ZERO(&hangUp);
-    FD_SET(client, &hangUp);
-    timeval wait = {static_cast<long>(silence / 1000), static_cast<long>(silence % 1000 * 1000)};
-    select(0, &hangUp, nullptr, nullptr, &wait);
-    send(client, half.data(), static_cast<int>(half.size()), 0);
-    closesocket(client);
-}
-
-// Listens on a port the system picks for the whole run; returns the server's address.
-std::string Serve() {
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-    const SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int size = sizeof address;
-    bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
-    listen(listener, SOMAXCONN);
-    std::thread([listener] {
-        for (SOCKET client; (client = accept(listener, nullptr, nullptr)) != INVALID_SOCKET;)
-            std::thread(Answer, client).detach();
-    }).detach();
-    return "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
-}
+constexpr uint32_t Deadline = 1500;     // ms; short, so that stalls around it cost little
+constexpr DWORD Slack = 2000;           // ms a download may take past its deadline, or to start
+constexpr int Lanes = 5, PerLane = 10;  // ids 1 to 50 of the server's 64
 
 bool Fetch(int status, uint32_t silence, int id, uint32_t deadline) {
-    static const std::string root = Serve();
+    static const std::string root = ServeLoopback();
     char path[MAX_PATH] = {};
     GetTempPathA(sizeof path, path);
     const std::string file = path + std::to_string(GetCurrentThreadId()) + ".htm";
@@ -77,36 +31,26 @@ bool Fetch(int status, uint32_t silence, int id, uint32_t deadline) {
 
 }  // namespace
 
-// Wine's download saves an error page and reports success; only a 2xx answer is the page.
-TEST(DownloadToFile, CountsOnlyAnAnswerWith2xxStatus) {
-    const struct {
-        int status;
-        bool counts;
-    } cases[] = {{200, true}, {302, true}, {404, false}, {500, false}, {503, false}};
-    for (const auto& c : cases)
-        EXPECT_EQ(Fetch(c.status, 0, 0, 20000), c.counts) << c.status;
-}
-
-// The download joins the thread to COM for itself only: a thread leaves it as it came, whether
-// it had not joined, had joined the same kind, or the other kind.
-TEST(DownloadToFile, LeavesTheThreadsComAsItFound) {
+// Wine's download saves an error page and reports success; only a 2xx answer is the page. The
+// download joins the thread to COM for itself only: a thread leaves it as it came, whether it had
+// not joined, had joined the same kind, or the other kind.
+TEST(DownloadToFile, CountsOnly2xxAnswersAndLeavesTheThreadsComAsItFound) {
     constexpr DWORD None = ~0u;
-    const struct {
-        DWORD before;
-        HRESULT rejoin;  // of a single-threaded apartment, right after the download
-    } cases[] = {{None, S_OK},
-                 {COINIT_APARTMENTTHREADED, S_FALSE},
-                 {COINIT_MULTITHREADED, RPC_E_CHANGED_MODE}};
+    // The COM state before, and what joining a single-threaded apartment returns after.
+    const std::pair<DWORD, HRESULT> cases[] = {{None, S_OK},
+                                               {COINIT_APARTMENTTHREADED, S_FALSE},
+                                               {COINIT_MULTITHREADED, RPC_E_CHANGED_MODE}};
     for (const auto& c : cases)
         std::thread([&c] {
-            if (c.before != None)
-                CoInitializeEx(nullptr, c.before);
-            EXPECT_TRUE(Fetch(200, 0, 0, 20000)) << c.before;
+            if (c.first != None)
+                CoInitializeEx(nullptr, c.first);
+            for (int status : {200, 302, 404, 500, 503})
+                EXPECT_EQ(Fetch(status, 0, 0, 20000), status < 400) << status << " " << c.first;
             const HRESULT rejoin = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-            EXPECT_EQ(rejoin, c.rejoin) << c.before;
-            for (int joins = SUCCEEDED(rejoin) + (c.before != None); joins > 0; --joins)
+            EXPECT_EQ(rejoin, c.second) << c.first;
+            for (int joins = SUCCEEDED(rejoin) + (c.first != None); joins > 0; --joins)
                 CoUninitialize();
-            EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK) << c.before;
+            EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK) << c.first;
             CoUninitialize();
         }).join();
 }

@@ -1,16 +1,16 @@
 // The poll cycle in the watcher's own window, against a page server inside the test: what only a
 // look from inside the process shows.
 #include "app/Poll.h"
+#include "LoopbackServer.h"
 
-#include <winsock2.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <string>
 #include <thread>
-#include <tuple>
 
 #include "app/Scanner.h"
 #include "app/Shell.h"
@@ -36,58 +36,27 @@ std::string Page(const std::string& total, int users) {
     return line + "</span></td>\r\n";
 }
 
-// The page server's listening socket, on a port the system picks, and its address.
-SOCKET listener = INVALID_SOCKET;
-std::string root;
-
-void Listen() {
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-    listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int size = sizeof address;
-    bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
-    listen(listener, 1);
-    root = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
-}
-
-// Answers one request with `page`, on a thread of its own while the cycle downloads.
-void AnswerOnce(const std::string& page) {
-    const SOCKET client = accept(listener, nullptr, nullptr);
-    std::string request(4096, '\0');
-    recv(client, &request[0], static_cast<int>(request.size()), 0);
-    const std::string answer = "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(page.size()) +
-                               "\r\nConnection: close\r\n\r\n" + page;
-    send(client, answer.data(), static_cast<int>(answer.size()), 0);
-    closesocket(client);
-}
-
 HWND Control(int32_t number) { return GetDlgItem(WinHandle(WatcherWindow), number); }
 
-// What the cycle asked of the controls: texts set on labels 1 and 3, list emptyings and rows.
-struct Asked {
-    int stamps, totals, clears, rows;
-};
+// What the cycle asked of the controls: stamps and totals set on labels 1 and 3, list emptyings
+// and rows.
+using Asked = std::array<int, 4>;
 Asked asked;
 WNDPROC controlProcs[3];
 
 LRESULT CALLBACK CountAsks(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     const int which = hwnd == Control(StatusLabel) ? 0 : hwnd == Control(TotalLabel) ? 1 : 2;
-    asked.stamps += which == 0 && message == WM_SETTEXT;
-    asked.totals += which == 1 && message == WM_SETTEXT;
-    asked.clears += message == LB_RESETCONTENT;
-    asked.rows += message == LB_INSERTSTRING;
+    asked[0] += which == 0 && message == WM_SETTEXT;
+    asked[1] += which == 1 && message == WM_SETTEXT;
+    asked[2] += message == LB_RESETCONTENT;
+    asked[3] += message == LB_INSERTSTRING;
     return CallWindowProcA(controlProcs[which], hwnd, message, wParam, lParam);
 }
 
-Asked Cycle(const std::string& page) {
-    std::thread server(AnswerOnce, page);
+Asked Cycle(const std::string& next) {
+    servedPage = next;
     asked = Asked{};
     PollForum(0);
-    server.join();
     return asked;
 }
 
@@ -106,7 +75,7 @@ protected:
         ASSERT_TRUE(WatcherInit());
         ASSERT_TRUE(WatcherFindPageFile());
         ASSERT_TRUE(ShellBuildWindow());
-        Listen();
+        static const std::string root = ServeLoopback() + "200/0/0/";
         forumSiteRoot = root.c_str();
         const int32_t numbers[] = {StatusLabel, TotalLabel, UserList};
         for (int i = 0; i < 3; ++i)
@@ -118,7 +87,9 @@ protected:
 }  // namespace
 
 // A page like the last one costs the window nothing but the stamp: the list keeps the place the
-// user scrolled to, and the labels are not painted again.
+// user scrolled to, and the labels are not painted again. The list paints nothing while a page
+// refills it, and must come out of that: only then does it work its scroll range out over every
+// row.
 TEST_F(PollForumTest, QuietCyclesAskTheWindowForTheStampOnly) {
     const struct {
         const char* what;
@@ -129,15 +100,29 @@ TEST_F(PollForumTest, QuietCyclesAskTheWindowForTheStampOnly) {
         {"the same page", Page("100", 2), {1, 0, 0, 0}},
         {"one user more", Page("100", 3), {1, 0, 1, 4}},
         {"a new total", Page("101", 3), {1, 1, 0, 0}},
+        {"a long list", Page("101", 200), {1, 0, 1, 201}},
+        {"a shorter long list", Page("101", 100), {1, 0, 1, 101}},
         {"no users line", std::string(TotalMarker) + " <b>101</b>\r\n", {1, 0, 1, 0}},
         {"still none", std::string(TotalMarker) + " <b>101</b>\r\n", {1, 0, 0, 0}},
     };
+    SCROLLINFO range = {sizeof range, SIF_RANGE, 0, 0, 0, 0, 0};
     for (const auto& c : cases) {
-        const Asked got = Cycle(c.page);
-        EXPECT_EQ(std::make_tuple(got.stamps, got.totals, got.clears, got.rows),
-                  std::make_tuple(c.want.stamps, c.want.totals, c.want.clears, c.want.rows))
-            << c.what;
+        EXPECT_EQ(Cycle(c.page), c.want) << c.what;
+        if (c.want[3] > 100) {
+            EXPECT_EQ(GetScrollInfo(Control(UserList), SB_VERT, &range) ? range.nMax : -1,
+                      c.want[3] - 1)
+                << c.what;
+        }
     }
+    // Image 8 is decoded anew for every use, which destroys the icon decoded before: the window
+    // keeps a copy of its own, alive until the next one replaces it.
+    auto icon =
+        reinterpret_cast<HICON>(SendMessageA(WinHandle(WatcherWindow), WM_GETICON, ICON_SMALL, 0));
+    ImageFromMemory(IconImage, IconIdle, IconIdleSize);
+    ICONINFO info = {};
+    ASSERT_TRUE(GetIconInfo(icon, &info)) << "the window shows a destroyed icon";
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
     ShellAcknowledge();
 }
 
@@ -145,7 +130,7 @@ TEST_F(PollForumTest, QuietCyclesAskTheWindowForTheStampOnly) {
 // a scan: here the rows are in while the lock is still held.
 TEST_F(PollForumTest, ThePageIsReadBeforeTheWatcherLockIsTaken) {
     WatcherLock(LockWaiter::MainThread);
-    std::thread server(AnswerOnce, Page("300", 500));
+    servedPage = Page("300", 500);
     std::atomic<bool> done{false};
     std::thread cycle([&] { done = PollForum(0) == 0; });
     const DWORD deadline = GetTickCount() + WaitLimit;
@@ -160,35 +145,6 @@ TEST_F(PollForumTest, ThePageIsReadBeforeTheWatcherLockIsTaken) {
         else
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     cycle.join();
-    server.join();
-}
-
-// The list paints nothing while a page refills it, and must come out of that: only then does it
-// work its scroll range out over every row.
-TEST_F(PollForumTest, RefilledListScrollsOverAllItsRows) {
-    SCROLLINFO info = {};
-    info.cbSize = sizeof info;
-    info.fMask = SIF_RANGE;
-    for (int users : {200, 100}) {
-        Cycle(Page("100", users));
-        ASSERT_TRUE(GetScrollInfo(Control(UserList), SB_VERT, &info));
-        EXPECT_EQ(info.nMax, users) << "rows 0 to " << users;
-    }
-}
-
-// Image 8 is decoded anew for every use, which destroys the icon decoded before: the window keeps
-// a copy of its own, alive until the next one replaces it.
-TEST_F(PollForumTest, TheWindowsIconOutlivesTheNextDecode) {
-    Cycle(Page("200", 1));
-    Cycle(Page("201", 1));
-    auto icon =
-        reinterpret_cast<HICON>(SendMessageA(WinHandle(WatcherWindow), WM_GETICON, ICON_SMALL, 0));
-    ImageFromMemory(IconImage, IconIdle, IconIdleSize);
-    ICONINFO info = {};
-    ASSERT_TRUE(GetIconInfo(icon, &info)) << "the window shows a destroyed icon";
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
-    ShellAcknowledge();
 }
 
 // The acknowledgement waits for a cycle that holds the watcher lock while that cycle waits for
