@@ -4,7 +4,6 @@
 # from outside. Each step changes the forum, waits for the poll that saw it and reads the window.
 # Runs in a Wine session of its own (tools/test-session), as ctest starts it (CMakeLists.txt).
 import array
-import glob
 import os
 import pathlib
 import subprocess
@@ -27,6 +26,7 @@ FACTS = facts.load()
 TITLE, STAMP = FACTS["TitleText"], FACTS["StampPrefix"]
 TOTAL, TOTAL_START = FACTS["TotalPrefix"], FACTS["Label3Initial"]
 NEW, NEW_START, NEW_ACKED = FACTS["NewPrefix"], FACTS["Label4Initial"], FACTS["Label4Acknowledged"]
+PAGE = FACTS["PageFileName"]
 ROWS = [" admin", " Сергей", " mike_k", ""]  # the scanner leaves an empty last row
 VISIBLE, CAPTION, SYSMENU, THICKFRAME = 0x10000000, 0xC00000, 0x80000, 0x40000
 MINIMIZEBOX, MAXIMIZEBOX, TABSTOP, TOPMOST, TOOLWINDOW = 0x20000, 0x10000, 0x10000, 0x8, 0x80
@@ -35,6 +35,10 @@ TRAY_CALLBACK, TRAY_ICON = FACTS["TrayCallbackMsg"], FACTS["WatcherTray"]
 WM_CLOSE, LB_SETCURSEL, LB_SETTOPINDEX = 0x10, 0x186, 0x197
 WM_SYSCOMMAND, SC_KEYMENU, WM_CANCELMODE = 0x112, 0xF100, 0x1F
 MOUSE = dict(move=0x200, down=0x201, up=0x202, dblclk=0x203, rdown=0x204, rup=0x205, rdblclk=0x206)
+
+
+def index_requests(forum, first=0):  # the log's requests from `first` on, without redirect hops
+    return [r for r in forum.control()["requests"][first:] if r["path"] == INDEX_PATH]
 
 
 MINE = []  # the story's window, once found: later another copy's window is there too
@@ -63,51 +67,51 @@ def stamp_after(state, when):
     return (h * 3600 + m * 60 + s - t.tm_hour * 3600 - t.tm_min * 60 - t.tm_sec) % 86400 < 3600
 
 
+def x11(*argv, text=True):  # an X tool's output
+    return subprocess.run(argv, capture_output=True, text=text, timeout=30).stdout
+
+
+def colour(red, blue):  # what pixels of these sums of red and blue look like
+    return "red" if red > 2 * blue else "blue" if blue > 2 * red else "mixed"
+
+
 # The window's 16x16 icon as Wine hands it to X (_NET_WM_ICON: width, height and pixels for
 # each size), since another process's icon handle cannot be looked into under Wine.
 def icon_colour(state):
-    out = subprocess.run(["xprop", "-id", str(state["x11"]), "-notype", "-f", "_NET_WM_ICON",
-                          "32c", "$0+\\n", "_NET_WM_ICON"], capture_output=True, text=True,
-                         timeout=30).stdout
+    out = x11("xprop", "-id", str(state["x11"]), "-notype", "-f", "_NET_WM_ICON", "32c", "$0+\\n",
+              "_NET_WM_ICON")
     numbers = [int(v) for v in out.split("_NET_WM_ICON", 1)[-1].replace(",", " ").split()]
     while len(numbers) >= 2 and numbers[:2] != [16, 16]:
         numbers = numbers[2 + numbers[0] * numbers[1]:]
     opaque = [p for p in numbers[2:2 + 256] if p >> 24 > 128]
-    red, blue = sum((p >> 16) & 0xFF for p in opaque), sum(p & 0xFF for p in opaque)
-    return "red" if red > 2 * blue else "blue" if blue > 2 * red else "mixed"
+    return colour(sum((p >> 16) & 0xFF for p in opaque), sum(p & 0xFF for p in opaque))
 
 
 # Wine's tray is a window of its own here (no tray on the X side to dock into): its icons sit below
 # its caption. The colour of what it shows there and the middle of it, or None without a tray.
 def tray_icon():
-    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "Wine System Tray"],
-                           capture_output=True, text=True, timeout=30).stdout.split()
+    found = x11("xdotool", "search", "--onlyvisible", "--name", "Wine System Tray").split()
     if not found:
         return None
-    where = dict(line.split("=") for line in subprocess.run(
-        ["xdotool", "getwindowgeometry", "--shell", found[0]], capture_output=True, text=True,
-        timeout=30).stdout.split())
+    where = dict(line.split("=") for line in x11("xdotool", "getwindowgeometry", "--shell",
+                                                 found[0]).split())
     x, y, width, height = (int(where[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
     top = y + height // 2  # below the caption, whose own icon is red
-    rgb = subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (
-        width, y + height - top, x, top), "+repage", "-depth", "8", "rgb:-"], capture_output=True,
-        timeout=30).stdout
+    rgb = x11("import", "-window", "root", "-crop", "%dx%d+%d+%d" % (width, y + height - top, x, top),
+              "+repage", "-depth", "8", "rgb:-", text=False)
     coloured = [(i // 3 % width, i // 3 // width, rgb[i], rgb[i + 2]) for i in range(0, len(rgb) - 2, 3)
                 if max(rgb[i:i + 3]) - min(rgb[i:i + 3]) > 80]
     if not coloured:
         return None
-    red, blue = sum(c[2] for c in coloured), sum(c[3] for c in coloured)
-    middle = (x + sum(c[0] for c in coloured) // len(coloured),
-              top + sum(c[1] for c in coloured) // len(coloured))
-    return "red" if red > 2 * blue else "blue" if blue > 2 * red else "mixed", middle
+    xs, ys, reds, blues = zip(*coloured)
+    return colour(sum(reds), sum(blues)), (x + sum(xs) // len(xs), top + sum(ys) // len(ys))
 
 
 # A press of mouse button 1 (left) or 3 (right) on the tray icon, as the user makes it: Wine's
 # tray hands it to the icon's owner.
 def press_tray_icon(button):
     x, y = tray_icon()[1]
-    subprocess.run(["xdotool", "mousemove", str(x), str(y), "mousedown", str(button), "mouseup",
-                    str(button)], check=True, timeout=30)
+    x11("xdotool", "mousemove", str(x), str(y), "mousedown", str(button), "mouseup", str(button))
 
 
 # Chimes in the session's sound (16 kHz mono WAV, tools/wine-env): onsets of 50 ms stretches
@@ -117,8 +121,7 @@ def chimes_heard():
     path = os.environ["WINE_SESSION_SOUND"]
     data = pathlib.Path(path).read_bytes() if os.path.exists(path) else b""
     samples = array.array("h", data[:len(data) // 1600 * 1600])
-    loud = [max(w) > 3000 or min(w) < -3000 for w in
-            (samples[i:i + 800] for i in range(0, len(samples), 800))]
+    loud = [max(map(abs, samples[i:i + 800])) > 3000 for i in range(0, len(samples), 800)]
     # A chime starts loud after a quarter second of quiet: under load Wine leaves short gaps
     # inside one chime.
     return sum(now and not any(loud[max(0, i - 5):i]) for i, now in enumerate(loud))
@@ -133,9 +136,8 @@ class Story(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        for page in glob.glob(os.environ["WINEPREFIX"] + "/drive_c/users/*/**/" + FACTS["PageFileName"],
-                              recursive=True):
-            os.remove(page)  # no earlier page
+        for page in pathlib.Path(os.environ["WINEPREFIX"], "drive_c/users").rglob(PAGE):
+            page.unlink()  # no earlier page
         # The recorder stands in for the browser. Windows looks in HKCU's classes first; Wine's
         # ShellExecuteEx reads only the machine-wide ones, so both are set.
         for hive in ("HKCU", "HKLM"):
@@ -143,8 +145,7 @@ class Story(unittest.TestCase):
                             r"\command", "/ve", "/d", '"Z:%s" "%%1"' % RECORDER, "/f"], check=True)
         cls.opened_file = tempfile.mktemp(prefix="e2e-opened-")
         pathlib.Path(cls.opened_file).touch()
-        if os.path.exists(os.environ["WINE_SESSION_SOUND"]):
-            os.remove(os.environ["WINE_SESSION_SOUND"])
+        pathlib.Path(os.environ["WINE_SESSION_SOUND"]).unlink(missing_ok=True)
         cls.watcher = subprocess.Popen([WINE_RUN, WATCHER], stdin=subprocess.DEVNULL,
                                        env=dict(os.environ, RECORDER_OUT="Z:" + cls.opened_file))
 
@@ -155,9 +156,8 @@ class Story(unittest.TestCase):
             cls.watcher.wait(timeout=30)
         if cls.other and cls.other.poll() is None:
             cls.other.kill()
-        for forum in (cls.forum, cls.other_forum):
-            if forum:
-                forum.stop()
+        for forum in filter(None, (cls.forum, cls.other_forum)):
+            forum.stop()
 
     # Asserts, where given, label 3's total, label 4 (a count or its whole text), the list's
     # rows and the icon's colour.
@@ -177,16 +177,19 @@ class Story(unittest.TestCase):
         self.assertIn(inspect(INSPECT, "state", *MINE)["answer_ms"], range(1000))
         return True
 
-    def polls(self, first):  # index requests from the log's `first` on, without redirect hops
-        return [r for r in self.forum.control()["requests"][first:] if r["path"] == INDEX_PATH]
+    # Applies `changes` to the forum and waits, the window answering meanwhile, until done()
+    # holds for the index requests begun after them (redirect hops left out).
+    def polls(self, done, timeout, what, **changes):
+        first = self.forum.control(**changes)["index_requests"]
+        return wait_for(lambda: self.answers() and index_requests(self.forum, first), done,
+                        timeout, what)
 
     # Applies `changes` to the forum and waits for the `nth` poll begun after them to end and
     # stamp label 1, the window answering meanwhile; returns the window's state then.
     def poll(self, nth=0, **changes):
-        first = self.forum.control(**changes)["index_requests"]
-        polls = wait_for(lambda: self.answers() and self.polls(first),
-                         lambda p: len(p) > nth and p[nth]["end"],
-                         (nth + 2) * POLL_S + DEADLINE_S + 30, "a poll after %.200r" % changes)
+        polls = self.polls(lambda p: len(p) > nth and p[nth]["end"],
+                           (nth + 2) * POLL_S + DEADLINE_S + 30, "a poll after %.200r" % changes,
+                           **changes)
         return wait_for(window, lambda s: stamp_after(s, polls[nth]["end"]), 15, "the stamp")
 
     # Polls whose answers misbehave in `modes`, one each, change nothing, not even the stamp;
@@ -194,11 +197,9 @@ class Story(unittest.TestCase):
     # from each of those polls' start to the next one's.
     def fails(self, *modes, **settings):
         before = window()
-        first = self.forum.control(misbehave_next=[*modes, "hold"], hold=True, clear_log=True,
-                                   total=str(self.total + 1), **settings)["index_requests"]
-        polls = wait_for(lambda: self.answers() and self.polls(first),
-                         lambda p: len(p) > len(modes), len(modes) * (POLL_S + DEADLINE_S) + 30,
-                         "the polls after " + ", ".join(modes))
+        polls = self.polls(lambda p: len(p) > len(modes), len(modes) * (POLL_S + DEADLINE_S) + 30,
+                           "the polls after " + ", ".join(modes), misbehave_next=[*modes, "hold"],
+                           hold=True, clear_log=True, total=str(self.total + 1), **settings)
         after = window()
         self.forum.control(hold=False)
         self.assertEqual(shown(after), shown(before), modes)
@@ -222,9 +223,9 @@ class Story(unittest.TestCase):
 
     # The chimes due are heard first: a tray event would play a pending chime over the last one
     # (each plays at the main thread's next event after its alert).
-    def acknowledge(self, *actions):
+    def acknowledge(self, *actions, press=None):
         wait_for(chimes_heard, lambda n: n == self.chimes, 3 * POLL_S + 10, "the chimes due")
-        self.tray(*actions)
+        (press or self.tray)(*actions)
         type(self).count = 0
         return wait_for(window, lambda s: s["labels"][4] == NEW_ACKED, 15, "an acknowledgement")
 
@@ -321,10 +322,7 @@ class Story(unittest.TestCase):
             wait_for(lambda: window()["tray"] and tray_icon(), lambda t: t and t[0] == colour, 15,
                      "the icon back in " + colour)
             if colour == "blue":
-                wait_for(chimes_heard, lambda n: n == self.chimes, 3 * POLL_S + 10, "the chimes")
-                press_tray_icon(3)
-                type(self).count = 0
-                wait_for(window, lambda s: s["labels"][4] == NEW_ACKED, 15, "an acknowledgement")
+                self.acknowledge(3, press=press_tray_icon)
 
     def test_09_a_modal_loop_holds_back_neither_polls_nor_presses(self):
         # The system menu open, as Alt+Space leaves it: the polls go on and a tray press among
@@ -372,9 +370,8 @@ class Story(unittest.TestCase):
 
     def test_14_thousands_of_users_are_listed_whole_and_keep_their_place(self):
         # Every later download fails, leaving the list standing while it is read back.
-        names = ["user_%d" % i for i in range(5000)]
-        self.forum.control(users=names, total=str(self.total + 1), misbehave_next=["none"],
-                           misbehave="drop_mid_body")
+        self.forum.control(users=["user_%d" % i for i in range(5000)], total=str(self.total + 1),
+                           misbehave_next=["none"], misbehave="drop_mid_body")
         state = wait_for(lambda: self.answers() and window(), lambda s: len(s["rows"]) == 5001,
                          4 * POLL_S + 60, "the names listed")
         self.alerts(state, self.total + 1)
@@ -392,34 +389,21 @@ class Story(unittest.TestCase):
         type(self).other = subprocess.Popen([WINE_RUN, OTHER], stdin=subprocess.DEVNULL, env=SILENT)
         found = wait_for(lambda: inspect(INSPECT, "windows"), lambda w: len(w) == 2, 60,
                          "the other copy's window")
-        type(self).other_hwnd = next(w["hwnd"] for w in found if w["hwnd"] not in MINE)
-        wait_for(lambda: window(self.other_hwnd), lambda s: shown(s) == theirs, 30, "its forum")
+        hwnd = next(w["hwnd"] for w in found if w["hwnd"] not in MINE)
+        wait_for(lambda: window(hwnd), lambda s: shown(s) == theirs, 30, "its forum")
         # While this copy's answer is held back, the other starts no download of its own: an
         # absence, so watched for two periods by the clock.
-        first = self.forum.control(misbehave_next=["hold"], hold=True)["index_requests"]
-        held = wait_for(lambda: self.answers() and self.polls(first), len, POLL_S + 10, "a poll")
+        held = self.polls(len, POLL_S + 10, "a poll", misbehave_next=["hold"], hold=True)
         while time.time() < held[0]["start"] + 2 * POLL_S:
             self.answers()
-        others = [r for r in self.other_forum.control()["requests"]
-                  if r["path"] == INDEX_PATH and r["start"] > held[0]["start"]]
+        others = [r for r in index_requests(self.other_forum) if r["start"] > held[0]["start"]]
         self.forum.control(hold=False)
         self.assertEqual(others, [])
         for _ in range(2):  # and each reads its own page
             self.assertEqual(shown(self.poll()), mine)
-            self.assertEqual(shown(window(self.other_hwnd)), theirs)
+            self.assertEqual(shown(window(hwnd)), theirs)
 
-    def test_16_a_second_start_brings_the_window_forward_and_ends(self):
-        wait_for(lambda: window()["foreground"], lambda f: f == self.other_hwnd, 15,
-                 "the other copy's window in front")
-        again = subprocess.run([WINE_RUN, WATCHER], stdin=subprocess.DEVNULL, env=SILENT,
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
-        self.assertEqual(again.returncode, 0)
-        self.assertEqual(window()["foreground"], MINE[0])
-        self.assertEqual(len(inspect(INSPECT, "windows")), 2)
-        wine(INSPECT, "post", WM_CLOSE, 0, 0, self.other_hwnd)
-        self.assertEqual(self.other.wait(timeout=15), 0)
-
-    def test_17_closing_during_a_download_ends_at_once(self):
+    def test_16_closing_during_a_download_ends_at_once(self):
         self.acknowledge("rdown")
         self.forum.control(delay=60)
         wait_for(self.forum.control, lambda c: c["in_flight"], 2 * POLL_S + 10, "a download")

@@ -12,18 +12,20 @@ SERVER = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))
 
 
 class Forum:
-    """This server run as a process of its own on `port`, for the story, the soak and the like;
-    `state` holds its settings at the start (as POST /control takes them)."""
+    """This server run as a process of its own on `port` (0: one the system chooses), for the
+    story, the soak and the like; `state` holds its settings at the start (as POST /control
+    takes them)."""
 
     def __init__(self, port, state=None):
         argv = [sys.executable, SERVER, "--port", str(port)]
-        self.base = "http://127.0.0.1:%d/" % port
         self.proc = subprocess.Popen(argv + (["--state", json.dumps(state)] if state else []),
                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         ready, _, _ = select.select([self.proc.stdout], [], [], 30)
-        if not (ready and self.proc.stdout.readline().startswith("listening")):
+        line = self.proc.stdout.readline() if ready else ""
+        if not line.startswith("listening"):
             self.stop()
             raise RuntimeError("the forum server did not start on port %d" % port)
+        self.base = line.split()[-1]  # the port the system chose, given 0
 
     def control(self, **changes):
         """Applies `changes`, if any; returns the state and the request log."""
