@@ -114,8 +114,8 @@ def press_tray_icon(button):
     x11("xdotool", "mousemove", str(x), str(y), "mousedown", str(button), "mouseup", str(button))
 
 
-# Chimes in the session's sound (raw 16-bit mono at 16 kHz, appended by tools/wine-env): onsets of 50 ms stretches
-# louder than a tenth of full scale. The chime is loud for its first second of 2.4 and chimes
+# Chimes in the session's sound (raw 16-bit mono at 16 kHz, appended by tools/wine-env): onsets
+# of 50 ms stretches louder than a tenth of full scale. The chime is loud for its first second of 2.4 and chimes
 # come a poll apart; the users line's tones go through Beep, which Wine does not play.
 def chimes_heard():
     path = os.environ["WINE_SESSION_SOUND"]
