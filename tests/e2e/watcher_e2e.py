@@ -115,8 +115,9 @@ def press_tray_icon(button):
 
 
 # Chimes in the session's sound (raw 16-bit mono at 16 kHz, appended by tools/wine-env): onsets
-# of 50 ms stretches louder than a tenth of full scale. The chime is loud for its first second of 2.4 and chimes
-# come a poll apart; the users line's tones go through Beep, which Wine does not play.
+# of 50 ms stretches louder than a tenth of full scale. The chime is loud for its first second of
+# 2.4 and chimes come a poll apart; the users line's tones go through Beep, which Wine does not
+# play.
 def chimes_heard():
     path = os.environ["WINE_SESSION_SOUND"]
     data = pathlib.Path(path).read_bytes() if os.path.exists(path) else b""
