@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "toolkit/media/RiffParse.h"
+#include "toolkit/system/CritSecLock.h"
 #include "toolkit/system/Heap.h"
 #include "toolkit/system/ObjectTable.h"
 
@@ -70,14 +71,6 @@ bool soundStopping;
 int32_t pending[PendingLimit];  // sound numbers in the order asked for: a ring
 int32_t pendingFirst;
 int32_t pendingCount;
-
-class SoundLock {
-public:
-    SoundLock() { EnterCriticalSection(&soundLock); }
-    ~SoundLock() { LeaveCriticalSection(&soundLock); }
-    SoundLock(const SoundLock&) = delete;
-    SoundLock& operator=(const SoundLock&) = delete;
-};
 
 LRESULT CALLBACK SoundWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -141,7 +134,7 @@ bool LoadDirectSound() {
 // Only the sound thread (or shut-down, once it has ended) calls this.
 void CloseDevice() {
     {
-        SoundLock lock;
+        CritSecLock lock(&soundLock);
         int32_t number = 0;
         ObjectTableFirst(soundTable);
         while (auto* record = static_cast<SoundRecord*>(ObjectTableNext(soundTable, &number))) {
@@ -223,7 +216,7 @@ enum class PlayResult { Played, Failed, NoSound };
 PlayResult PlayOnDevice(int32_t number, DWORD* lengthMs) {
     if (!device && !OpenDevice())
         return PlayResult::Failed;
-    SoundLock lock;
+    CritSecLock lock(&soundLock);
     auto* record = static_cast<SoundRecord*>(ObjectTableGet(soundTable, number));
     if (!record)
         return PlayResult::NoSound;
@@ -251,7 +244,7 @@ DWORD WINAPI SoundThreadMain(void*) {
         bool asked = false, waiting = false;
         int32_t number = 0;
         {
-            SoundLock lock;
+            CritSecLock lock(&soundLock);
             if (soundStopping)
                 break;
             if (pendingCount > 0 && mayPlay) {
@@ -286,7 +279,7 @@ DWORD WINAPI SoundThreadMain(void*) {
         if (device && static_cast<int32_t>(now - releaseDue) >= 0) {
             bool playing = false;
             {
-                SoundLock lock;
+                CritSecLock lock(&soundLock);
                 playing = AnyPlaying();
             }
             if (playing)
@@ -357,7 +350,7 @@ intptr_t SoundFromMemory(int32_t number, const void* data, size_t size) {
     std::memcpy(wave + formatBytes, bytes + layout.dataOffset, layout.dataSize);
     // Only a complete new sound replaces the old one, which stays playable through any failure
     // above.
-    SoundLock lock;
+    CritSecLock lock(&soundLock);
     int32_t chosen = 0;
     auto* record = static_cast<SoundRecord*>(ObjectTableClaim(soundTable, number, &chosen));
     if (!record) {
@@ -376,7 +369,7 @@ int32_t SoundPlay(int32_t number) {
     if (!soundTable)
         return 0;
     {
-        SoundLock lock;
+        CritSecLock lock(&soundLock);
         if (!soundThread || soundStopping || pendingCount == PendingLimit ||
             !ObjectTableGet(soundTable, number))
             return 0;
@@ -390,7 +383,7 @@ int32_t SoundPlay(int32_t number) {
 void SoundFree(int32_t number) {
     if (!soundTable)
         return;
-    SoundLock lock;
+    CritSecLock lock(&soundLock);
     auto* record = static_cast<SoundRecord*>(ObjectTableGet(soundTable, number));
     if (!record)
         return;
@@ -407,7 +400,7 @@ void SoundFreeAll() {
         return;
     HANDLE thread = nullptr;
     {
-        SoundLock lock;
+        CritSecLock lock(&soundLock);
         soundStopping = true;
         thread = soundThread;
         soundThread = nullptr;
@@ -418,7 +411,7 @@ void SoundFreeAll() {
         CloseHandle(thread);
     }
     CloseDevice();  // only when the thread could not be started: then nothing is open
-    SoundLock lock;
+    CritSecLock lock(&soundLock);
     pendingCount = 0;
     ObjectTableReleaseAll(soundTable);
     if (dsoundLibrary)

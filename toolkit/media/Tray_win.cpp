@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <type_traits>
 
+#include "toolkit/system/CritSecLock.h"
 #include "toolkit/system/ObjectTable.h"
 #include "toolkit/window/Win.h"
 
@@ -53,13 +54,6 @@ CRITICAL_SECTION trayLock;
 // Icons the shell has refused so far: read without the lock, so a retry with none costs nothing.
 std::atomic<int32_t> unshownCount;
 
-class TrayLock {
-public:
-    TrayLock() { EnterCriticalSection(&trayLock); }
-    ~TrayLock() { LeaveCriticalSection(&trayLock); }
-    TrayLock(const TrayLock&) = delete;
-    TrayLock& operator=(const TrayLock&) = delete;
-};
 // True when the desktop draws 32-bit icons by their alpha channel; otherwise a bitmap's alpha
 // is turned into the icon's mask. Written once at start-up, before any icon exists.
 bool alphaIconsSupported = true;
@@ -229,7 +223,7 @@ bool ShowIcon(int32_t number, TrayRecord* record) {
 }
 
 void ShowEvery(bool onlyRefused) {
-    TrayLock lock;
+    CritSecLock lock(&trayLock);
     int32_t number = 0;
     ObjectTableFirst(trayTable);
     while (auto* record = static_cast<TrayRecord*>(ObjectTableNext(trayTable, &number)))
@@ -258,7 +252,7 @@ bool TrayAlphaIconsSupported() { return alphaIconsSupported; }
 intptr_t TrayAdd(int32_t number, HWND window, intptr_t image) {
     if (!image || !window || !trayTable)
         return 0;
-    TrayLock lock;
+    CritSecLock lock(&trayLock);
     int32_t chosen = 0;
     auto* record = static_cast<TrayRecord*>(ObjectTableClaim(trayTable, number, &chosen));
     if (!record)
@@ -278,7 +272,7 @@ intptr_t TrayAdd(int32_t number, HWND window, intptr_t image) {
 int32_t TrayChange(int32_t number, intptr_t image) {
     if (!image || !trayTable)
         return 0;
-    TrayLock lock;
+    CritSecLock lock(&trayLock);
     auto* record = static_cast<TrayRecord*>(ObjectTableGet(trayTable, number));
     if (!record)
         return 0;
@@ -297,7 +291,7 @@ int32_t TrayChange(int32_t number, intptr_t image) {
 void TrayRemove(int32_t number) {
     if (!trayTable)
         return;
-    TrayLock lock;
+    CritSecLock lock(&trayLock);
     auto* record = static_cast<TrayRecord*>(ObjectTableGet(trayTable, number));
     if (!record)
         return;
@@ -322,6 +316,6 @@ void TrayRetryFailed() {
 void TrayFreeAll() {
     if (!trayTable)
         return;
-    TrayLock lock;
+    CritSecLock lock(&trayLock);
     ObjectTableReleaseAll(trayTable);
 }

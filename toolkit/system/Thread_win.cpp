@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "toolkit/system/CritSecLock.h"
 #include "toolkit/system/Heap.h"
 #include "toolkit/system/List.h"
 
@@ -24,14 +25,6 @@ CRITICAL_SECTION threadLock;
 bool threadLockReady;
 ListNode* threadList;  // newest first
 int32_t nextThreadNumber = 1;
-
-class ThreadListLock {
-public:
-    ThreadListLock() { EnterCriticalSection(&threadLock); }
-    ~ThreadListLock() { LeaveCriticalSection(&threadLock); }
-    ThreadListLock(const ThreadListLock&) = delete;
-    ThreadListLock& operator=(const ThreadListLock&) = delete;
-};
 
 ThreadRecord* RecordOf(ListNode* node) { return reinterpret_cast<ThreadRecord*>(node + 1); }
 
@@ -67,7 +60,7 @@ void ThreadInit() {
     if (!threadLockReady)
         InitializeCriticalSection(&threadLock);
     threadLockReady = true;
-    ThreadListLock lock;
+    CritSecLock lock(&threadLock);
     threadList = nullptr;
     nextThreadNumber = 1;
 }
@@ -87,7 +80,7 @@ int32_t ThreadStart(ThreadProc entry, int32_t argument) {
         return 0;  // no number used up
     }
 
-    ThreadListLock lock;
+    CritSecLock lock(&threadLock);
     SweepEnded();
     const int32_t number = nextThreadNumber++;
     auto* record = static_cast<ThreadRecord*>(ListInsert(&threadList, sizeof(ThreadRecord)));
@@ -103,7 +96,7 @@ int32_t ThreadStart(ThreadProc entry, int32_t argument) {
 void ThreadCloseAll() {
     if (!threadLockReady)
         return;
-    ThreadListLock lock;
+    CritSecLock lock(&threadLock);
     // Running threads are neither waited for nor stopped: they end with the process.
     while (threadList) {
         ThreadRecord* record = RecordOf(threadList);
@@ -115,7 +108,7 @@ void ThreadCloseAll() {
 int32_t ThreadHeldCount() {
     if (!threadLockReady)
         return 0;
-    ThreadListLock lock;
+    CritSecLock lock(&threadLock);
     int32_t count = 0;
     for (ListNode* node = threadList; node; node = node->next)
         ++count;

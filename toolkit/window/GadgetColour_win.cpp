@@ -1,6 +1,7 @@
 // Gadget colours, and the brush cache through which gadgets of one back colour share a brush.
 #include "toolkit/window/GadgetInternal.h"
 
+#include "toolkit/system/CritSecLock.h"
 #include "toolkit/system/List.h"
 #include "toolkit/window/Win.h"
 
@@ -19,14 +20,6 @@ static CRITICAL_SECTION brushLock;
 static bool brushLockReady;
 static ListNode* brushes;
 
-class BrushLock {
-public:
-    BrushLock() { EnterCriticalSection(&brushLock); }
-    ~BrushLock() { LeaveCriticalSection(&brushLock); }
-    BrushLock(const BrushLock&) = delete;
-    BrushLock& operator=(const BrushLock&) = delete;
-};
-
 void GadgetColourInit() {
     // A second start-up (the tests run several in one process, each over a fresh private heap)
     // must not re-initialise a lock that may be held; the old brush list went with the heap.
@@ -37,7 +30,7 @@ void GadgetColourInit() {
 }
 
 static HBRUSH AcquireBrush(COLORREF colour) {
-    const BrushLock lock;
+    const CritSecLock lock(&brushLock);
     for (ListNode* node = brushes; node; node = node->next) {
         auto* entry = reinterpret_cast<BrushEntry*>(node + 1);
         if (entry->colour == colour && entry->brush) {
@@ -55,7 +48,7 @@ static HBRUSH AcquireBrush(COLORREF colour) {
 }
 
 static void ReleaseBrush(HBRUSH brush) {
-    const BrushLock lock;
+    const CritSecLock lock(&brushLock);
     for (ListNode* node = brushes; node; node = node->next) {
         auto* entry = reinterpret_cast<BrushEntry*>(node + 1);
         if (entry->brush != brush)
