@@ -58,13 +58,12 @@ TEST(IcoChooseImage, PicksTheDeepestImageOfTheFirstSize) {
                                                {{{16, 32}, {16, 32}}, 0},
                                                {{{16, 32}, {16, 24}}, 0}};
     for (const auto& [images, want] : cases) {
-        // The entry's size and offset name its image; its side is the first entry's (the Wine
-        // image test sees the side)
         const Bytes made = MakeIco(images), ico = made;  // the copy ends where the file does
         IcoImage i{};
         EXPECT_TRUE(IcoChooseImage(ico.data(), ico.size(), &i) &&
                     i.size == Get(ico, 14 + 16 * want) && i.offset == Get(ico, 18 + 16 * want) &&
-                    i.bitCount == images[want].second)
+                    i.bitCount == images[want].second && i.width == images[want].first &&
+                    i.height == images[want].first)
             << want;
     }
 }
