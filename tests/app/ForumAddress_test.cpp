@@ -33,7 +33,6 @@ TEST(ForumRootFromArgument, NormalisesWhatItTakesAndRefusesTheRest) {
         {"http://ПРИМЕР.РФ", "http://xn--e1afmkfd.xn--p1ai/"},
         {"https://испытание.example:8443/a%20b", "https://xn--80akhbyknj4f.example:8443/a%20b/"},
         {"http://москва.рф/форум/", "http://xn--80adxhks.xn--p1ai/%D1%84%D0%BE%D1%80%D1%83%D0%BC/"},
-        {"http://xn--e1afmkfd.xn--p1ai/", "http://xn--e1afmkfd.xn--p1ai/"},
         // The Punycode standard's Russian example, and a label with ASCII in it.
         {"http://почемужеонинеговорятпорусски.рф/",
          "http://xn--b1abfaaepdrnnbgefbadotcwatmq2g4l.xn--p1ai/"},
@@ -48,7 +47,6 @@ TEST(ForumRootFromArgument, NormalisesWhatItTakesAndRefusesTheRest) {
         {"http:///phpBB2/", "(refused)"},
         {"http://exa mple.org/", "(refused)"},
         {"http://example.org/\"", "(refused)"},
-        {"http://example.org/'", "(refused)"},
         {"http://example.org/\t", "(refused)"},
         {"http://example.org/\x7f", "(refused)"},
         {"http://ex_ample.org/", "(refused)"},

@@ -3,8 +3,6 @@
 // with no usable device, where sound must fail quietly. Wine's explorer provides a notification
 // area under Xvfb.
 #include <windows.h>
-#include <mmsystem.h>
-#include <dsound.h>
 #include <objbase.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
