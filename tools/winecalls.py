@@ -15,6 +15,10 @@ from typing import NamedTuple, Optional
 
 TOOLS = os.path.dirname(os.path.abspath(__file__))
 WINE_RUN = os.path.join(TOOLS, "wine-run")
+# For a program whose sound must not reach the session's recording (another copy of the watcher
+# beside the one a test counts the chimes of): no device at all.
+SILENT = dict(os.environ, ALSA_CONFIG_PATH=os.path.join(os.path.dirname(TOOLS),
+                                                        "tests/media/asound-none.conf"))
 # Runs of the inspector that print nothing, counted over a whole story: one start of Wine in a
 # few hundred goes wrong without any fault of the program it runs.
 INSPECT_TRIES = 3

@@ -13,9 +13,8 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 import facts  # noqa: E402
 from forum.client import Forum  # noqa: E402
-from winecalls import WINE_RUN, inspect, wait_for, wine  # noqa: E402
+from winecalls import SILENT, WINE_RUN, inspect, wait_for, wine  # noqa: E402
 
-SILENT = dict(os.environ, ALSA_CONFIG_PATH=os.path.join(ROOT, "tests/media/asound-none.conf"))
 PAGE = facts.load()["PageFileName"]
 WM_CLOSE, WM_COMMAND, IDOK = 0x10, 0x111, 1
 

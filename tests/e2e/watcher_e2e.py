@@ -17,10 +17,8 @@ sys.path.insert(0, os.path.join(ROOT, "tools"))
 import facts  # noqa: E402
 from forum.client import Forum  # noqa: E402
 from forum.pages import DEFAULT_USERS, INDEX_PATH  # noqa: E402
-from winecalls import WINE_RUN, inspect, wait_for, wine  # noqa: E402
+from winecalls import SILENT, WINE_RUN, inspect, wait_for, wine  # noqa: E402
 
-# For the other copies: a sound device would start the session's recording afresh.
-SILENT = dict(os.environ, ALSA_CONFIG_PATH=os.path.join(ROOT, "tests/media/asound-none.conf"))
 # The window's texts as the user reads them; the runs of spaces line the numbers up.
 FACTS = facts.load()
 TITLE, STAMP = FACTS["TitleText"], FACTS["StampPrefix"]
