@@ -28,7 +28,7 @@ TEST(ForumRootFromArgument, NormalisesWhatItTakesAndRefusesTheRest) {
         {"HTTP://Forum.Example.ORG/phpbb", "http://forum.example.org/phpbb/"},
         {"https://example.org:443/", "https://example.org/"},  // the scheme's own port
         {"http://example.org:080/", "http://example.org/"},
-        {"http://127.0.0.1:8612", "http://127.0.0.1:8612/"},
+        {"http://127.0.0.1:8080", "http://127.0.0.1:8080/"},
         {"http://пример.рф/", "http://xn--e1afmkfd.xn--p1ai/"},
         {"http://ПРИМЕР.РФ", "http://xn--e1afmkfd.xn--p1ai/"},
         {"https://испытание.example:8443/a%20b", "https://xn--80akhbyknj4f.example:8443/a%20b/"},
