@@ -32,9 +32,10 @@ std::atomic<int32_t> watchesAlive{0};
 // download waits on such a server for minutes, and no message reaches the calling thread
 // meanwhile, so a thread timer of the window kind never fires there).
 //
-// The download and the timer each hold a reference, and the record goes with the last one: the
-// download's thread never waits for a look in progress, nor a look for the download's thread,
-// since a look calls Abort, which may need the download's thread to get through.
+// The download holds the record's first reference and a look takes one of its own for as long as
+// it looks: the download's thread never waits for a look in progress, nor a look for the
+// download's thread, since a look calls Abort, which may need the download's thread to get
+// through.
 class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate {
 public:
     // From the process heap, not the private one: the last reference may go after the shell has
@@ -160,8 +161,8 @@ public:
         return !gaveUp_ && DownloadComplete(progress);
     }
 
-    HANDLE timerDone = nullptr;  // set once no look runs any more
-    HANDLE timerWait = nullptr;  // the wait that lets the timer's reference go then
+    DownloadWatch* next = nullptr;  // in the list of downloads under way
+    uintptr_t number = 0;           // what its timer is given to find it by
 
 private:
     explicit DownloadWatch(uint32_t deadlineMs)
@@ -170,10 +171,6 @@ private:
         ++watchesAlive;
     }
     ~DownloadWatch() {
-        if (timerWait)
-            UnregisterWait(timerWait);  // fired already; may be running the last Release
-        if (timerDone)
-            CloseHandle(timerDone);
         DeleteCriticalSection(&lock_);
         --watchesAlive;
     }
@@ -196,43 +193,60 @@ private:
     DownloadProgress progress_{};
 };
 
+// The downloads under way. A timer is handed its download's number rather than its record, so
+// that one which fires after its download has ended, or is still running as it is deleted, finds
+// nothing and touches nothing: deleting it need not wait, nor be waited for.
+SRWLOCK watchesLock = SRWLOCK_INIT;
+DownloadWatch* watching = nullptr;
+uintptr_t lastNumber = 0;
+
+void StartWatching(DownloadWatch* watch) {
+    AcquireSRWLockExclusive(&watchesLock);
+    watch->number = ++lastNumber;
+    watch->next = watching;
+    watching = watch;
+    ReleaseSRWLockExclusive(&watchesLock);
+}
+
+void EndWatching(DownloadWatch* watch) {
+    AcquireSRWLockExclusive(&watchesLock);
+    DownloadWatch** link = &watching;
+    while (*link != watch)
+        link = &(*link)->next;
+    *link = watch->next;
+    ReleaseSRWLockExclusive(&watchesLock);
+}
+
 // Looks at a download once a second from the system's timer thread, one thread for the whole
 // process: a thread of its own for every download cost as much as the rest of a quiet cycle.
-void CALLBACK LookAtDownload(void* watch, BOOLEAN) { static_cast<DownloadWatch*>(watch)->Look(); }
-
-void CALLBACK LetTimerGo(void* watch, BOOLEAN) { static_cast<DownloadWatch*>(watch)->Release(); }
-
-// Deletes the timer without waiting for a look in progress, and lets the timer's reference go
-// once the system reports that no look runs any more. Should the means of waiting for that be
-// missing, it waits here after all.
-void EndTimer(DownloadWatch* watch, HANDLE timer) {
-    watch->timerDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (watch->timerDone) {
-        DeleteTimerQueueTimer(nullptr, timer, watch->timerDone);
-        if (RegisterWaitForSingleObject(&watch->timerWait, watch->timerDone, LetTimerGo, watch,
-                                        INFINITE, WT_EXECUTEONLYONCE))
-            return;
-        WaitForSingleObject(watch->timerDone, INFINITE);
-    } else {
-        DeleteTimerQueueTimer(nullptr, timer, INVALID_HANDLE_VALUE);
+void CALLBACK LookAtDownload(void* number, BOOLEAN) {
+    AcquireSRWLockExclusive(&watchesLock);
+    DownloadWatch* watch = watching;
+    while (watch && watch->number != reinterpret_cast<uintptr_t>(number))
+        watch = watch->next;
+    if (watch)
+        watch->AddRef();
+    ReleaseSRWLockExclusive(&watchesLock);
+    if (watch) {
+        watch->Look();
+        watch->Release();
     }
-    watch->Release();
 }
 
 bool Download(const char* address, const char* path, uint32_t deadlineMs) {
     DownloadWatch* watch = DownloadWatch::Make(deadlineMs);
     if (!watch)
         return false;
+    StartWatching(watch);
     HANDLE timer = nullptr;
-    watch->AddRef();  // the timer's
-    if (!CreateTimerQueueTimer(&timer, nullptr, LookAtDownload, watch, DownloadWatchMs,
-                               DownloadWatchMs, WT_EXECUTEDEFAULT)) {
+    if (!CreateTimerQueueTimer(&timer, nullptr, LookAtDownload,
+                               reinterpret_cast<void*>(watch->number), DownloadWatchMs,
+                               DownloadWatchMs, WT_EXECUTEDEFAULT))
         timer = nullptr;  // the progress reports still bound the download, if not a silent one
-        watch->Release();
-    }
     const HRESULT result = URLDownloadToFileA(nullptr, address, path, 0, watch);
     if (timer)
-        EndTimer(watch, timer);
+        DeleteTimerQueueTimer(nullptr, timer, nullptr);  // a look under way ends by itself
+    EndWatching(watch);
     watch->StopWatching();
     const bool complete = SUCCEEDED(result) && watch->Complete();
     watch->Release();
