@@ -17,7 +17,10 @@ namespace {
 constexpr char PageLockPrefix[] = "Local\\forumwatch ";
 HANDLE watcherLock;
 HANDLE pageLock;
-HANDLE scanLock;
+// In the process only, and taken twice every cycle: a section costs no call to the system
+// unless a shut-down meets a scan.
+CRITICAL_SECTION scanLock;
+bool scanLockReady;
 // Made and removed at once in the temporary folder to see that the page file can be written there.
 constexpr char ProbeName[] = "forumwatch probe ";
 // The window's own copy of the icon it shows: the image under IconImage is destroyed by the
@@ -45,9 +48,10 @@ bool WatcherInit() {
         StrAppend(PageFileName);
         pageLock = CreateMutexA(nullptr, FALSE, name.Pass());
     }
-    if (!scanLock)
-        scanLock = CreateMutexA(nullptr, FALSE, nullptr);
-    return watcherLock && pageLock && scanLock;
+    if (!scanLockReady)
+        InitializeCriticalSection(&scanLock);
+    scanLockReady = true;
+    return watcherLock && pageLock;
 }
 
 // The folder's path comes back empty when it is missing (its long form cannot be looked up) or
@@ -72,20 +76,20 @@ bool WatcherFindPageFile() {
 }
 
 bool WatcherScanLock() {
-    WaitForSingleObject(scanLock, INFINITE);
+    EnterCriticalSection(&scanLock);
     if (!watcher.closing.load())
         return true;
-    ReleaseMutex(scanLock);
+    LeaveCriticalSection(&scanLock);
     return false;
 }
 
-void WatcherScanUnlock() { ReleaseMutex(scanLock); }
+void WatcherScanUnlock() { LeaveCriticalSection(&scanLock); }
 
 // Kept for good: the process ends soon after.
 void WatcherStopScans() {
     watcher.closing.store(1);
-    if (scanLock)
-        WaitForSingleObject(scanLock, INFINITE);
+    if (scanLockReady)
+        EnterCriticalSection(&scanLock);
 }
 
 void WatcherLock(LockWaiter waiter) {
