@@ -17,15 +17,19 @@ static const char* Make(const char* path, const std::string& content) {
     return path;
 }
 
-// A line of megabytes grows its reservation by doubling (step by step it took minutes).
+// A line of megabytes grows its reservation by doubling (step by step it took minutes). Its CR
+// ends one bufferful and its LF starts the next: the two still end one line.
 TEST(File, LongLine) {
     ASSERT_TRUE(PrivateHeapCreate());
     FileInit();
-    std::string big(10 * 1024 * 1024, 'q');
+    std::string big(10 * 1024 * 1024 - 1, 'q');
     for (size_t i = 0; i < big.size(); i += 997)
         big[i] = static_cast<char>('a' + i % 26);
-    ASSERT_NE(FileOpenRead(0, Make("long.txt", big)), 0);
+    ASSERT_NE(FileOpenRead(0, Make("long.txt", big + "\r\nnext" + '\0' + "last")), 0);
     EXPECT_TRUE(FileReadLine(0, 0) == big);
+    EXPECT_STREQ(FileReadLine(0, 0), "next");
+    EXPECT_STREQ(FileReadLine(0, 0), "last");
+    EXPECT_TRUE(FileAtEnd(0));
     FileClose(0);
     std::remove("long.txt");
 }

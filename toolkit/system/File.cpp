@@ -1,5 +1,6 @@
 #include "toolkit/system/File.h"
 
+#include <cstring>
 #include <type_traits>
 
 #include "toolkit/system/FileSys.h"
@@ -29,17 +30,18 @@ static FileRecord* FileOf(int32_t number) {
     return static_cast<FileRecord*>(ObjectTableGet(fileTable, number));
 }
 
-// The next byte, or NoByte at the end of the data; a failed read ends the data too.
-static int FileFetchByte(FileRecord* file) {
-    if (file->available > 0)
-        return file->buffer[file->fill - file->available--];
+// Reads the next bufferful; false at the end of the data, and a failed read ends the data too.
+static bool FileRefill(FileRecord* file) {
     file->fill = FileSysRead(file->handle, file->buffer, FileBufferSize);
-    if (file->fill == 0) {
-        file->available = 0;
+    file->available = file->fill;
+    return file->fill > 0;
+}
+
+// The next byte, or NoByte at the end of the data.
+static int FileFetchByte(FileRecord* file) {
+    if (file->available == 0 && !FileRefill(file))
         return NoByte;
-    }
-    file->available = file->fill - 1;
-    return file->buffer[0];
+    return file->buffer[file->fill - file->available--];
 }
 
 // Only for the byte just delivered, which is still in the buffer right before the next one.
@@ -107,6 +109,15 @@ static void SkipLineFeed(FileRecord* file) {
         FilePutBack(file);
 }
 
+// How many of `count` bytes come before a line's end (LF, CR or NUL).
+static int32_t BytesBeforeLineEnd(const uint8_t* bytes, int32_t count) {
+    int32_t n = 0;
+    while (n < count && bytes[n] != '\n' && bytes[n] != '\r' && bytes[n] != '\0')
+        ++n;
+    return n;
+}
+
+// Copies a bufferful at a time: byte by byte, reading a page's lines cost twice its scanning.
 char* FileReadLine(int32_t number, int32_t pos) {
     int32_t room = LineStep;
     char* out = ScratchReserve(room, pos);
@@ -117,18 +128,16 @@ char* FileReadLine(int32_t number, int32_t pos) {
         return ScratchFinish(out, 0, room);
     int32_t length = 0;
     bool full = false;  // memory ran out: the rest of the line is consumed, not stored
-    for (;;) {
-        const int c = FileFetchByte(file);
-        if (c == NoByte || c == '\0' || c == '\n')
-            break;
-        if (c == '\r') {
-            SkipLineFeed(file);
-            break;
-        }
-        if (full)
-            continue;
-        out[length++] = static_cast<char>(c);
-        if (length == room) {
+    while (file->available > 0 || FileRefill(file)) {
+        const uint8_t* next = file->buffer + (file->fill - file->available);
+        const int32_t run = BytesBeforeLineEnd(next, file->available);
+        for (int32_t copied = 0; !full && copied < run;) {
+            const int32_t n = run - copied < room - length ? run - copied : room - length;
+            memcpy(out + length, next + copied, static_cast<size_t>(n));
+            length += n;
+            copied += n;
+            if (length < room)
+                continue;
             const int32_t more = GrowthFor(room);
             char* grown = more ? ScratchReserve(room + more, pos) : nullptr;
             if (grown) {
@@ -140,6 +149,14 @@ char* FileReadLine(int32_t number, int32_t pos) {
                 full = true;
             }
         }
+        file->available -= run;
+        if (file->available == 0)
+            continue;  // the line goes on in the next bufferful
+        const uint8_t end = next[run];
+        --file->available;
+        if (end == '\r')
+            SkipLineFeed(file);
+        break;
     }
     return ScratchFinish(out, length, room);
 }
