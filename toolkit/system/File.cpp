@@ -117,7 +117,7 @@ static int32_t BytesBeforeLineEnd(const uint8_t* bytes, int32_t count) {
     return n;
 }
 
-// Copies a bufferful at a time: byte by byte, reading a page's lines cost twice its scanning.
+// The bytes before the line's end are found in the buffer and copied together.
 char* FileReadLine(int32_t number, int32_t pos) {
     int32_t room = LineStep;
     char* out = ScratchReserve(room, pos);
